@@ -1,0 +1,15 @@
+# One static library per folder; a folder without sources yet stays an
+# interface library so that the tree configures while it grows.
+function(ksb_library name)
+    cmake_parse_arguments(arg "" "" "SOURCES;DEPENDS" ${ARGN})
+    if(arg_SOURCES)
+        add_library(${name} STATIC ${arg_SOURCES})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC ${arg_DEPENDS})
+        ksb_warnings(${name})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE ${arg_DEPENDS})
+    endif()
+endfunction()

@@ -1,0 +1,187 @@
+// The one door to the operating system. Everything above this layer (the
+// updater, the skin compiler, the shell logic) reaches files, mappings, text
+// conversion and error codes only through these declarations. One
+// implementation per OS lives in posix/ and win32/.
+//
+// Error reporting follows the Win32 habit the updater is built on: operations
+// that can fail return an invalid object or false and leave the reason in the
+// thread's last-error code (GetLastError on Windows, a thread-local errno
+// value on POSIX). ENOENT and ERROR_FILE_NOT_FOUND are both 2.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// ---------------------------------------------------------------- errors
+
+constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND / ENOENT
+constexpr std::uint32_t kErrorNotEnoughMemory = 8;   // ERROR_NOT_ENOUGH_MEMORY
+constexpr std::uint32_t kErrorInvalidData = 13;      // ERROR_INVALID_DATA
+constexpr std::uint32_t kErrorBadExeFormat = 193;    // ERROR_BAD_EXE_FORMAT
+
+std::uint32_t LastError();
+void SetLastError(std::uint32_t code);
+// The system's text for an error code, without a trailing line break or full stop
+// handling of its own (whatever the system gives, trailing white space removed).
+std::u16string SystemErrorText(std::uint32_t code);
+
+// ---------------------------------------------------------------- files
+
+// How an existing file is opened.
+enum class OpenMode {
+    // Read and write, shared with nobody (share mode 0 on Windows; an exclusive
+    // non-blocking flock on POSIX, which every open of this layer honours).
+    ExclusiveReadWrite,
+    // Read only, others may read and write (FILE_SHARE_READ | FILE_SHARE_WRITE).
+    ReadShareReadWrite,
+    // Read only, others may only read (FILE_SHARE_READ).
+    ReadShareRead,
+};
+
+// An open file. Move-only; closes itself.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool IsOpen() const { return handle_ != kInvalid; }
+    explicit operator bool() const { return IsOpen(); }
+
+    // False (last error set) on failure.
+    bool GetSize(std::uint64_t& size) const;
+    // Moves the end of the file to `size`, cutting or extending with zeros.
+    bool SetSize(std::uint64_t size);
+    // Reads exactly out.size() bytes from `offset`; false if fewer could be read.
+    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
+    // Writes all bytes at `offset`.
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Reads the whole file into `out`.
+    bool ReadAll(std::vector<std::uint8_t>& out) const;
+    void Close();
+
+    // The native handle (HANDLE as integer on Windows, fd on POSIX).
+    std::intptr_t Native() const { return handle_; }
+
+private:
+    friend File OpenExisting(const std::u16string& path, OpenMode mode);
+    friend File CreateAnew(const std::u16string& path);
+    friend File CreateTempFile(const std::string& ansiPath);
+#ifdef _WIN32
+    static constexpr std::intptr_t kInvalid = -1; // INVALID_HANDLE_VALUE
+#else
+    static constexpr std::intptr_t kInvalid = -1;
+#endif
+    explicit File(std::intptr_t h) : handle_(h) {}
+    std::intptr_t handle_ = kInvalid;
+};
+
+// Opens an existing file; an invalid File with the last error on failure.
+File OpenExisting(const std::u16string& path, OpenMode mode);
+// Creates a file anew (replacing an existing one, its content discarded),
+// for reading and writing, shared with nobody.
+File CreateAnew(const std::u16string& path);
+// Creates a temporary file by its ANSI name for reading and writing, shared
+// with nobody. On POSIX: O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600, so a name
+// planted in a shared temporary folder (a link to a victim file) is refused.
+File CreateTempFile(const std::string& ansiPath);
+// Deletes a file named in ANSI (temporary files). False on failure.
+bool DeleteTempFile(const std::string& ansiPath);
+
+// ---------------------------------------------------------------- mapping
+
+// A read/write (or read-only) mapping of a whole file. Move-only; unmaps
+// itself. Map again after the file's size changes.
+class Mapping {
+public:
+    Mapping() = default;
+    ~Mapping();
+    Mapping(Mapping&& other) noexcept;
+    Mapping& operator=(Mapping&& other) noexcept;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+    bool IsMapped() const { return data_ != nullptr; }
+    explicit operator bool() const { return IsMapped(); }
+    std::uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+    std::span<std::uint8_t> Bytes() const { return {data_, size_}; }
+    void Unmap();
+
+private:
+    friend Mapping MapWholeFile(File& file, bool writable);
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::intptr_t mappingHandle_ = 0; // Windows file-mapping object; unused on POSIX
+};
+
+// Maps the whole file at its current size. An empty Mapping with the last error
+// on failure (an empty file cannot be mapped).
+Mapping MapWholeFile(File& file, bool writable);
+
+// ---------------------------------------------------------------- temporary names
+
+// The system's temporary folder in ANSI, ending in its separator, as
+// GetTempPathA gives it; empty when the system gives none.
+std::string TempFolderAnsi();
+// The separator the updater puts between the temporary folder and a name
+// ("\" on Windows, "/" on POSIX).
+char TempNameSeparator();
+std::uint32_t ProcessId();
+
+// ---------------------------------------------------------------- paths and folders
+
+// Joins a folder (ending in a separator) and a relative path as written in a
+// script. On POSIX every "\" becomes "/"; on Windows nothing is converted.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view relative);
+// The path up to and including its last "\", "/" or ":"; empty when it has none.
+std::u16string FolderPart(std::u16string_view path);
+// The part after the last "\", "/" or ":".
+std::u16string FileNamePart(std::u16string_view path);
+
+bool FileExists(const std::u16string& path);   // a file, not a folder
+bool FolderExists(const std::u16string& path); // a folder, not a file
+// Creates the folder and every missing folder above it; true if it exists afterwards.
+bool CreateFolders(const std::u16string& path);
+// Removes a folder only when it is empty.
+bool RemoveEmptyFolder(const std::u16string& path);
+// Copies one file, replacing an existing destination. A read-only destination
+// (no write permission bit on POSIX, even for root) makes the copy fail.
+bool CopyFileReplacing(const std::u16string& source, const std::u16string& destination);
+bool DeleteFilePath(const std::u16string& path);
+
+// The full path of the running program file, or empty (at most 261 code units).
+std::u16string GetExeFileName();
+// The process's command line as single-byte text (GetCommandLineA on Windows;
+// on POSIX the arguments joined by spaces, each one holding a space, a tab or
+// nothing put in double quotes).
+std::string CommandLineBytes();
+
+// ---------------------------------------------------------------- text
+
+// ANSI code page (Windows: CP_ACP / CP_THREAD_ACP; POSIX: Windows-1251 via
+// iconv, the code page of language 1049). Bytes that have no character map to
+// U+FFFD on POSIX; characters without a byte become '?'.
+std::u16string AnsiToUtf16(std::string_view bytes);
+std::string Utf16ToAnsi(std::u16string_view text);
+// UTF-8 for POSIX paths and standard output. Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view bytes);
+
+// Keyword comparison, case ignored (CompareStringW, LOCALE_USER_DEFAULT,
+// NORM_IGNORECASE on Windows; ASCII case folding elsewhere).
+bool KeywordEquals(std::u16string_view a, std::u16string_view b);
+// The #define name comparison, case-sensitive (CompareStringW with no flags on
+// Windows; code-unit equality elsewhere).
+bool DefineNameEquals(std::u16string_view a, std::u16string_view b);
+
+} // namespace platform
