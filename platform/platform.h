@@ -161,6 +161,12 @@ bool DeleteFilePath(const std::u16string& path);
 
 // The full path of the running program file, or empty (at most 261 code units).
 std::u16string GetExeFileName();
+// The bytes of one of the program's own resources, looked up by type and name
+// in their textual forms (FindResourceW, LoadResource, SizeofResource,
+// LockResource on Windows, as in ReadOwnResource(u"DLL", u"#1")). Empty when
+// the program carries no such resource, and always on POSIX, where the
+// program's data is compiled in.
+std::vector<std::uint8_t> ReadOwnResource(std::u16string_view type, std::u16string_view name);
 // The process's command line as single-byte text (GetCommandLineA on Windows;
 // on POSIX the arguments joined by spaces, each one holding a space, a tab or
 // nothing put in double quotes).

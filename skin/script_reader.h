@@ -1,0 +1,58 @@
+// The skin script reader: bytes to lines, lines to tokens, tokens to requests.
+//
+// A script is read line by line under a small state machine. Each line yields
+// at most one request; the build driver carries it out before the next line is
+// read, which matters for #define (a name is visible only to later lines).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skin {
+
+// Decodes a whole script file (UTF-16 LE/BE or UTF-8 by their markers, the ANSI
+// code page otherwise) and splits it into lines.
+std::vector<std::u16string> LoadScriptLines(std::span<const std::uint8_t> bytes);
+
+enum class ScriptLineState { None, Strings, RcData, Icon, Define };
+
+struct TDefineRecord {
+    std::u16string Name;
+    std::int32_t Value = 0;
+};
+using Defines = std::vector<TDefineRecord>;
+
+// The token starting at or after `start` (1-based) and the position where
+// scanning stopped (the separator that ended it, or one past the line).
+struct Token {
+    std::u16string text;
+    std::size_t finish = 0;
+};
+Token NextToken(std::u16string_view line, std::size_t start);
+std::u16string UnquoteToken(std::u16string_view token);
+
+// The integer of a token (decimal, or hex after "$", "x", "X", "0x", "0X";
+// optional sign); 0 when the text is no number.
+std::int32_t IntegerOfToken(std::u16string_view token);
+
+// The number a key token names: itself when it reads as a positive number,
+// else the first #define of that name, else 0 (a string name).
+std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defines);
+
+enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
+
+// What one line asks for.
+struct LineRequest {
+    RequestKind kind = RequestKind::Nothing;
+    std::u16string keyToken;   // RcData, Icon: the resource's key token as written
+    std::u16string value;      // StringEntry: the text; RcData, Icon: the file name
+    TDefineRecord define;      // Define: the new record
+};
+
+// Reads one line under the state left by the previous line; updates the state.
+LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state);
+
+} // namespace skin
