@@ -1,0 +1,224 @@
+#include "skin/build_driver.h"
+
+#include "acWorkRes/acWorkRes.h"
+#include "platform/platform.h"
+#include "skin/script_reader.h"
+#include "skin/string_block.h"
+#include "skin/template_module.h"
+
+#include <limits>
+#include <optional>
+
+namespace skin {
+
+const SkinTarget kSkinTargets[8] = {
+    {u"vistel.rc", u"_skin\\vistel.dll"},      {u"tavo.rc", u"_skin\\tavo_pics.dll"},
+    {u"brel.rc", u"_skin\\brel_pics.dll"},     {u"quon.rc", u"_skin\\quon_pics.dll"},
+    {u"zelma.rc", u"_skin\\zelma_pics.dll"},   {u"oxin.rc", u"_skin\\oxin_pics.dll"},
+    {u"marvet.rc", u"_skin\\marvet_pics.dll"}, {u"polden.rc", u"_skin\\polden_pics.dll"},
+};
+
+namespace {
+
+constexpr std::uint16_t kLanguage = 1049;
+constexpr char16_t kFilesFolder[] = u"Files\\";
+constexpr char16_t kSeparatorLine[] = u"=====================================";
+
+GeneralError FileError(const char16_t* what, const std::u16string& path) {
+    std::uint32_t code = platform::LastError();
+    return GeneralError(std::u16string(what) + u" \"" + path + u"\". " +
+                        platform::SystemErrorText(code));
+}
+
+GeneralError CannotCreate(const std::u16string& path) {
+    return FileError(u"Cannot create file", path);
+}
+GeneralError CannotOpen(const std::u16string& path) {
+    return FileError(u"Cannot open file", path);
+}
+
+// Writes the template module to `path`: created anew, shared with nobody,
+// replacing what was there.
+void WriteTemplateCopy(const std::u16string& path) {
+    platform::CreateFolders(platform::FolderPart(path));
+    std::span<const std::uint8_t> bytes = TemplateModule();
+    platform::File file = platform::CreateAnew(path);
+    if (!file)
+        throw CannotCreate(path);
+    if (!file.WriteAt(0, bytes))
+        throw CannotCreate(path);
+}
+
+// Reads a whole file that exists, shared for reading only.
+std::vector<std::uint8_t> ReadWholeFile(const std::u16string& path) {
+    platform::File file = platform::OpenExisting(path, platform::OpenMode::ReadShareRead);
+    if (!file)
+        throw CannotOpen(path);
+    std::vector<std::uint8_t> bytes;
+    if (!file.ReadAll(bytes))
+        throw CannotOpen(path);
+    return bytes;
+}
+
+// The open update of one row; a row that ends by an error closes it discarding.
+class OpenUpdate {
+public:
+    explicit OpenUpdate(acWorkRes::ResourceUpdateHandle* handle) : handle_(handle) {}
+    ~OpenUpdate() { Close(true); }
+    OpenUpdate(const OpenUpdate&) = delete;
+    OpenUpdate& operator=(const OpenUpdate&) = delete;
+
+    acWorkRes::ResourceUpdateHandle* Get() const { return handle_; }
+    void Close(bool discard) {
+        if (handle_ != nullptr)
+            acWorkRes::EndResourceUpdate(std::exchange(handle_, nullptr), discard);
+    }
+
+private:
+    acWorkRes::ResourceUpdateHandle* handle_;
+};
+
+// Compiles the lines of one script into an open update.
+class ScriptCompiler {
+public:
+    ScriptCompiler(const std::u16string& programFolder, acWorkRes::ResourceUpdateHandle* handle,
+                   BuildLog& log, std::vector<std::u16string>& UsedFiles)
+        : programFolder_(programFolder), handle_(handle), log_(log), usedFiles_(UsedFiles) {}
+
+    void Apply(const std::vector<std::u16string>& lines) {
+        ScriptLineState state = ScriptLineState::None;
+        for (const std::u16string& line : lines) {
+            LineRequest request = ReadScriptLine(line, state);
+            switch (request.kind) {
+            case RequestKind::Nothing:
+                break;
+            case RequestKind::StringEntry:
+                AddString(request.value);
+                break;
+            case RequestKind::RcData:
+            case RequestKind::Icon:
+                AddFileResource(request);
+                break;
+            case RequestKind::Define:
+                defines_.push_back(std::move(request.define));
+                break;
+            }
+        }
+    }
+
+    // The string-table block, handed over last; nothing when no entry was written.
+    void StoreStrings() {
+        if (strings_.EntryCount() == 0)
+            return;
+        std::vector<std::uint8_t> block = strings_.Finish();
+        acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtString, std::uint16_t{1}, kLanguage,
+                                      block.data(), static_cast<std::uint32_t>(block.size()));
+    }
+
+private:
+    void AddString(const std::u16string& text) {
+        if (text.size() > kMaxStringLength) {
+            log_.AppendLine(u"string " + platform::Utf8ToUtf16(std::to_string(
+                                             strings_.EntryCount() + 1)) +
+                            u" is longer than 65535 characters, cut !");
+        }
+        strings_.Add(text);
+    }
+
+    // The identifier a key token gives, or nothing when the line must be skipped.
+    std::optional<acWorkRes::ResourceId> IdentifierOf(const std::u16string& keyToken) {
+        std::int32_t n = ResolveResourceId(keyToken, defines_);
+        if (n == 0) {
+            log_.AppendLine(u"resource id \"" + keyToken + u"\" not found, write as string id !");
+            return acWorkRes::ResourceId(keyToken);
+        }
+        if (n < 0 || n > std::numeric_limits<std::uint16_t>::max()) {
+            log_.AppendLine(u"resource id \"" + keyToken + u"\" is out of range (" +
+                            platform::Utf8ToUtf16(std::to_string(n)) + u"), line skipped !");
+            return std::nullopt;
+        }
+        return acWorkRes::ResourceId(static_cast<std::uint16_t>(n));
+    }
+
+    void AddFileResource(const LineRequest& request) {
+        std::optional<acWorkRes::ResourceId> id = IdentifierOf(request.keyToken);
+        if (!id)
+            return;
+        usedFiles_.push_back(request.value);
+        std::u16string dataPath =
+            platform::JoinPath(programFolder_, std::u16string(kFilesFolder) + request.value);
+        if (!platform::FileExists(dataPath)) {
+            log_.AppendLine(u"file \"" + dataPath + u"\" not found");
+            return;
+        }
+        if (request.kind == RequestKind::Icon) {
+            if (acWorkRes::AddIconFromFile(handle_, *id, kLanguage, dataPath) ==
+                platform::kErrorInvalidData)
+                log_.AppendLine(u"file \"" + dataPath + u"\" is not a valid icon");
+            return;
+        }
+        std::vector<std::uint8_t> data = ReadWholeFile(dataPath);
+        if (data.size() > std::numeric_limits<std::uint32_t>::max()) {
+            log_.AppendLine(u"file \"" + dataPath + u"\" is too large");
+            return;
+        }
+        // An empty file passes no data, which removes a resource of that name.
+        acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
+                                      data.empty() ? nullptr : data.data(),
+                                      static_cast<std::uint32_t>(data.size()));
+    }
+
+    const std::u16string& programFolder_;
+    acWorkRes::ResourceUpdateHandle* handle_;
+    BuildLog& log_;
+    std::vector<std::u16string>& usedFiles_;
+    Defines defines_;
+    StringBlock strings_;
+};
+
+void BuildTarget(bool Discard, const SkinTarget& target, const std::u16string& programFolder,
+                 BuildLog& log, std::vector<std::u16string>& UsedFiles) {
+    std::u16string scriptPath =
+        platform::JoinPath(programFolder, std::u16string(kFilesFolder) + target.ScriptFile);
+    if (!platform::FileExists(scriptPath)) {
+        log.AppendLine(scriptPath + u" not found !");
+        return;
+    }
+    log.AppendLine(platform::FileNamePart(scriptPath));
+    UsedFiles.emplace_back(target.ScriptFile);
+
+    std::u16string outputPath = platform::JoinPath(programFolder, target.OutputModule);
+    WriteTemplateCopy(outputPath);
+
+    std::vector<std::u16string> lines = LoadScriptLines(ReadWholeFile(scriptPath));
+    OpenUpdate update(acWorkRes::BeginResourceUpdate(outputPath, false));
+    if (update.Get() == nullptr)
+        return;
+    {
+        ScriptCompiler compiler(programFolder, update.Get(), log, UsedFiles);
+        try {
+            compiler.Apply(lines);
+            compiler.StoreStrings();
+        } catch (...) {
+            // What was handed to the updater before the failure is still committed
+            // (or thrown away in a discarding run).
+            update.Close(Discard);
+            throw;
+        }
+    }
+    update.Close(Discard);
+    log.AppendLine(u"done!");
+}
+
+} // namespace
+
+void BuildSkins(bool Discard, const std::u16string& programFolder, BuildLog& log,
+                std::vector<std::u16string>& UsedFiles) {
+    UsedFiles.clear();
+    for (const SkinTarget& target : kSkinTargets) {
+        log.AppendLine(kSeparatorLine);
+        BuildTarget(Discard, target, programFolder, log, UsedFiles);
+    }
+}
+
+} // namespace skin
