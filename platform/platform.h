@@ -6,7 +6,10 @@
 // Error reporting follows the Win32 habit the updater is built on: operations
 // that can fail return an invalid object or false and leave the reason in the
 // thread's last-error code (GetLastError on Windows, a thread-local errno
-// value on POSIX). ENOENT and ERROR_FILE_NOT_FOUND are both 2.
+// value on POSIX). The named codes below are the Windows codes on Windows; on
+// POSIX they are the matching errno values, or, where errno has none, codes
+// with bit 29 set (the bit Windows reserves for application-defined codes), so
+// that no named code can be mistaken for an unrelated errno value.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +23,25 @@ namespace platform {
 
 // ---------------------------------------------------------------- errors
 
-constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND / ENOENT
+#ifdef _WIN32
+constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND
+constexpr std::uint32_t kErrorAccessDenied = 5;      // ERROR_ACCESS_DENIED
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;   // ERROR_NOT_ENOUGH_MEMORY
 constexpr std::uint32_t kErrorInvalidData = 13;      // ERROR_INVALID_DATA
+constexpr std::uint32_t kErrorSharingViolation = 32; // ERROR_SHARING_VIOLATION
+constexpr std::uint32_t kErrorHandleEof = 38;        // ERROR_HANDLE_EOF
 constexpr std::uint32_t kErrorBadExeFormat = 193;    // ERROR_BAD_EXE_FORMAT
+constexpr std::uint32_t kErrorFileInvalid = 1006;    // ERROR_FILE_INVALID (empty file mapped)
+#else
+constexpr std::uint32_t kErrorFileNotFound = 2;              // ENOENT
+constexpr std::uint32_t kErrorAccessDenied = 13;             // EACCES
+constexpr std::uint32_t kErrorNotEnoughMemory = 12;          // ENOMEM
+constexpr std::uint32_t kErrorInvalidData = 0x2000000D;      // no errno: "The data is invalid"
+constexpr std::uint32_t kErrorSharingViolation = 0x20000020; // another opener holds the file
+constexpr std::uint32_t kErrorHandleEof = 61;                // ENODATA: a read ran past the end
+constexpr std::uint32_t kErrorBadExeFormat = 8;              // ENOEXEC
+constexpr std::uint32_t kErrorFileInvalid = 0x200003EE;      // an empty file cannot be mapped
+#endif
 
 std::uint32_t LastError();
 void SetLastError(std::uint32_t code);

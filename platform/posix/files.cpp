@@ -1,0 +1,258 @@
+// Files on POSIX. Sharing is modelled with flock: the exclusive modes hold
+// LOCK_EX, the shared ones LOCK_SH, both non-blocking, so that every open of
+// this layer, in this process or another, sees a file held by another one as
+// in use, the way share mode 0 does on Windows.
+#include "platform/posix/posix_internal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <limits>
+#include <new>
+
+namespace platform {
+
+namespace posix {
+
+bool HasWriteBit(unsigned mode) {
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+} // namespace posix
+
+namespace {
+
+using posix::SetLastErrorFromErrno;
+
+// Takes the lock; on failure closes the descriptor and reports the file as in use.
+bool Lock(int fd, int operation) {
+    while (flock(fd, operation | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        std::uint32_t code =
+            errno == EWOULDBLOCK ? kErrorSharingViolation : static_cast<std::uint32_t>(errno);
+        close(fd);
+        SetLastError(code);
+        return false;
+    }
+    return true;
+}
+
+// Fails (closing the descriptor) when it names a folder, or, for a writer, a
+// file marked read-only.
+bool CheckOpened(int fd, bool forWriting) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        SetLastErrorFromErrno();
+        close(fd);
+        return false;
+    }
+    std::uint32_t code = 0;
+    if (S_ISDIR(st.st_mode))
+        code = EISDIR;
+    else if (forWriting && S_ISREG(st.st_mode) && !posix::HasWriteBit(st.st_mode))
+        code = kErrorAccessDenied;
+    if (code != 0) {
+        close(fd);
+        SetLastError(code);
+        return false;
+    }
+    return true;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// off_t is 64 bits wide here (the build asks for large-file support on 32-bit systems).
+static_assert(sizeof(off_t) >= sizeof(std::uint64_t), "64-bit file offsets are required");
+
+constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+bool FitsOffset(std::uint64_t value) {
+    return value <= kMaxOffset;
+}
+
+// True when [offset, offset + length) can be addressed with off_t.
+bool RangeFits(std::uint64_t offset, std::size_t length) {
+    return offset <= kMaxOffset && length <= kMaxOffset - offset;
+}
+
+} // namespace
+
+File::~File() {
+    Close();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kInvalid;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kInvalid;
+    }
+    return *this;
+}
+
+void File::Close() {
+    if (handle_ != kInvalid) {
+        // The lock goes with the last descriptor of the open file.
+        close(static_cast<int>(handle_));
+        handle_ = kInvalid;
+    }
+}
+
+bool File::GetSize(std::uint64_t& size) const {
+    struct stat st {};
+    if (fstat(static_cast<int>(handle_), &st) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool File::SetSize(std::uint64_t size) {
+    if (!FitsOffset(size)) {
+        SetLastError(EFBIG);
+        return false;
+    }
+    int rc;
+    do {
+        rc = ftruncate(static_cast<int>(handle_), static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    if (!RangeFits(offset, out.size())) {
+        SetLastError(kErrorHandleEof);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < out.size()) {
+        ssize_t n = pread(static_cast<int>(handle_), out.data() + done, out.size() - done,
+                          static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            SetLastErrorFromErrno();
+            return false;
+        }
+        if (n == 0) {
+            SetLastError(kErrorHandleEof);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (!RangeFits(offset, bytes.size())) {
+        SetLastError(EFBIG);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
+                           static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            SetLastErrorFromErrno();
+            return false;
+        }
+        if (n == 0) {
+            SetLastError(ENOSPC);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool File::ReadAll(std::vector<std::uint8_t>& out) const {
+    std::uint64_t size = 0;
+    if (!GetSize(size))
+        return false;
+    if (size > out.max_size() || size > std::numeric_limits<std::size_t>::max()) {
+        SetLastError(kErrorNotEnoughMemory);
+        return false;
+    }
+    try {
+        out.assign(static_cast<std::size_t>(size), 0);
+    } catch (const std::bad_alloc&) {
+        SetLastError(kErrorNotEnoughMemory);
+        return false;
+    }
+    return ReadAt(0, out);
+}
+
+File OpenExisting(const std::u16string& path, OpenMode mode) {
+    bool writing = mode == OpenMode::ExclusiveReadWrite;
+    int fd =
+        OpenRetrying(posix::NativePath(path).c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC, 0);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return File();
+    }
+    if (!CheckOpened(fd, writing) || !Lock(fd, writing ? LOCK_EX : LOCK_SH))
+        return File();
+    return File(fd);
+}
+
+File CreateAnew(const std::u16string& path) {
+    int fd = OpenRetrying(posix::NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return File();
+    }
+    // The content goes only once the file is ours alone: a file that another
+    // opener holds, or that is marked read-only, is left as it was.
+    if (!CheckOpened(fd, true) || !Lock(fd, LOCK_EX))
+        return File();
+    File file(fd);
+    if (!file.SetSize(0))
+        return File();
+    return file;
+}
+
+File CreateTempFile(const std::string& ansiPath) {
+    // O_EXCL | O_NOFOLLOW: in a shared temporary folder a name planted in
+    // advance (a file, or a link to some victim file) is refused, never followed.
+    int fd =
+        OpenRetrying(ansiPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return File();
+    }
+    if (!Lock(fd, LOCK_EX))
+        return File();
+    return File(fd);
+}
+
+bool DeleteTempFile(const std::string& ansiPath) {
+    if (unlink(ansiPath.c_str()) != 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,73 @@
+// Whole-file mappings on POSIX: one shared mmap of the file at its current size.
+#include "platform/posix/posix_internal.h"
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <limits>
+
+namespace platform {
+
+Mapping::~Mapping() {
+    Unmap();
+}
+
+Mapping::Mapping(Mapping&& other) noexcept
+    : data_(other.data_), size_(other.size_), mappingHandle_(other.mappingHandle_) {
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.mappingHandle_ = 0;
+}
+
+Mapping& Mapping::operator=(Mapping&& other) noexcept {
+    if (this != &other) {
+        Unmap();
+        data_ = other.data_;
+        size_ = other.size_;
+        mappingHandle_ = other.mappingHandle_;
+        other.data_ = nullptr;
+        other.size_ = 0;
+        other.mappingHandle_ = 0;
+    }
+    return *this;
+}
+
+void Mapping::Unmap() {
+    if (data_ != nullptr)
+        munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+    mappingHandle_ = 0;
+}
+
+Mapping MapWholeFile(File& file, bool writable) {
+    Mapping mapping;
+    std::uint64_t size = 0;
+    if (!file.IsOpen()) {
+        SetLastError(EBADF);
+        return mapping;
+    }
+    if (!file.GetSize(size))
+        return mapping;
+    if (size == 0) {
+        // mmap cannot map nothing; say so rather than pass on EINVAL.
+        SetLastError(kErrorFileInvalid);
+        return mapping;
+    }
+    if (size > std::numeric_limits<std::size_t>::max()) {
+        SetLastError(kErrorNotEnoughMemory);
+        return mapping;
+    }
+    int protection = PROT_READ | (writable ? PROT_WRITE : 0);
+    void* data = mmap(nullptr, static_cast<std::size_t>(size), protection, MAP_SHARED,
+                      static_cast<int>(file.Native()), 0);
+    if (data == MAP_FAILED) {
+        posix::SetLastErrorFromErrno();
+        return mapping;
+    }
+    mapping.data_ = static_cast<std::uint8_t*>(data);
+    mapping.size_ = static_cast<std::size_t>(size);
+    return mapping;
+}
+
+} // namespace platform
