@@ -1,0 +1,284 @@
+// Opening, creating, reading and writing files, and the sharing rules that
+// keep a second opener out of a file under update.
+#include "platform/platform.h"
+#include "tests/platform/scratch.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using ksbtest::Bytes;
+using ksbtest::ReadBytes;
+using ksbtest::ScratchFolder;
+using ksbtest::WriteBytes;
+using platform::File;
+using platform::OpenMode;
+
+TEST(Files, CreateWriteReadAndResize) {
+    ScratchFolder dir;
+    std::u16string path = dir.Path(u"data.bin");
+    {
+        File file = platform::CreateAnew(path);
+        ASSERT_TRUE(file.IsOpen()) << platform::LastError();
+        auto payload = Bytes("0123456789");
+        ASSERT_TRUE(file.WriteAt(0, payload));
+        ASSERT_TRUE(file.WriteAt(20, Bytes("XY")));
+        std::uint64_t size = 0;
+        ASSERT_TRUE(file.GetSize(size));
+        EXPECT_EQ(size, 22u);
+
+        std::vector<std::uint8_t> part(4);
+        ASSERT_TRUE(file.ReadAt(3, part));
+        EXPECT_EQ(part, Bytes("3456"));
+
+        ASSERT_TRUE(file.SetSize(30)); // extends with zeros
+        std::vector<std::uint8_t> all;
+        ASSERT_TRUE(file.ReadAll(all));
+        ASSERT_EQ(all.size(), 30u);
+        EXPECT_EQ(all[20], 'X');
+        EXPECT_EQ(all[21], 'Y');
+        for (std::size_t i = 22; i < 30; ++i)
+            EXPECT_EQ(all[i], 0) << "offset " << i;
+
+        ASSERT_TRUE(file.SetSize(5)); // cuts
+        ASSERT_TRUE(file.ReadAll(all));
+        EXPECT_EQ(all, Bytes("01234"));
+    }
+    EXPECT_EQ(ReadBytes(dir.Native(u"data.bin")), "01234");
+}
+
+TEST(Files, ReadPastTheEndFails) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"short.bin"), "abc");
+    File file = platform::OpenExisting(dir.Path(u"short.bin"), OpenMode::ReadShareRead);
+    ASSERT_TRUE(file);
+    std::vector<std::uint8_t> out(4);
+    EXPECT_FALSE(file.ReadAt(0, out));
+    EXPECT_EQ(platform::LastError(), platform::kErrorHandleEof);
+    std::vector<std::uint8_t> one(1);
+    EXPECT_FALSE(file.ReadAt(3, one));
+    EXPECT_FALSE(file.ReadAt(UINT64_MAX, one));
+    ASSERT_TRUE(file.ReadAt(2, one));
+    EXPECT_EQ(one[0], 'c');
+    std::vector<std::uint8_t> none;
+    EXPECT_TRUE(file.ReadAt(3, none));
+}
+
+TEST(Files, CreateAnewDiscardsTheOldContent) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"old.bin"), "old content here");
+    File file = platform::CreateAnew(dir.Path(u"old.bin"));
+    ASSERT_TRUE(file);
+    std::uint64_t size = 1;
+    ASSERT_TRUE(file.GetSize(size));
+    EXPECT_EQ(size, 0u);
+}
+
+TEST(Files, MissingFilesAndFoldersGiveClearCodes) {
+    ScratchFolder dir;
+    platform::SetLastError(0);
+    File missing = platform::OpenExisting(dir.Path(u"missing.bin"), OpenMode::ReadShareRead);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+
+    File inMissingFolder = platform::CreateAnew(dir.Path(u"no\\such\\folder.bin"));
+    EXPECT_FALSE(inMissingFolder);
+    EXPECT_NE(platform::LastError(), 0u);
+
+    // A folder is no file, for readers and writers alike.
+    ksbtest::fs::create_directory(dir.Native(u"sub"));
+    for (OpenMode mode :
+         {OpenMode::ExclusiveReadWrite, OpenMode::ReadShareRead, OpenMode::ReadShareReadWrite}) {
+        platform::SetLastError(0);
+        EXPECT_FALSE(platform::OpenExisting(dir.Path(u"sub"), mode));
+        EXPECT_NE(platform::LastError(), 0u);
+    }
+    EXPECT_FALSE(platform::CreateAnew(dir.Path(u"sub")));
+}
+
+TEST(Files, ReadOnlyFilesRefuseWriters) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"ro.bin"), "keep me");
+    ksbtest::MakeReadOnly(dir.Native(u"ro.bin"));
+
+    EXPECT_FALSE(platform::OpenExisting(dir.Path(u"ro.bin"), OpenMode::ExclusiveReadWrite));
+    EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
+    EXPECT_FALSE(platform::CreateAnew(dir.Path(u"ro.bin")));
+    EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
+    EXPECT_EQ(ReadBytes(dir.Native(u"ro.bin")), "keep me");
+
+    File reader = platform::OpenExisting(dir.Path(u"ro.bin"), OpenMode::ReadShareRead);
+    ASSERT_TRUE(reader);
+    std::vector<std::uint8_t> all;
+    ASSERT_TRUE(reader.ReadAll(all));
+    EXPECT_EQ(all, Bytes("keep me"));
+}
+
+TEST(Files, ExclusiveOpenKeepsEveryOtherOpenerOut) {
+    ScratchFolder dir;
+    std::u16string path = dir.Path(u"module.dll");
+    WriteBytes(dir.Native(u"module.dll"), "module bytes");
+
+    File held = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
+    ASSERT_TRUE(held) << platform::LastError();
+
+    File second = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
+    EXPECT_FALSE(platform::OpenExisting(path, OpenMode::ReadShareRead));
+    EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
+    EXPECT_FALSE(platform::OpenExisting(path, OpenMode::ReadShareReadWrite));
+    EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
+    // Creating the file anew must not cut the held file short.
+    EXPECT_FALSE(platform::CreateAnew(path));
+    EXPECT_FALSE(platform::CopyFileReplacing(path, dir.Path(u"copy.dll")));
+    EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"copy.dll")));
+    std::uint64_t size = 0;
+    ASSERT_TRUE(held.GetSize(size));
+    EXPECT_EQ(size, 12u);
+
+    held.Close();
+    EXPECT_FALSE(held);
+    File again = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
+    EXPECT_TRUE(again);
+}
+
+TEST(Files, SharedReadersMeetButKeepAWriterOut) {
+    ScratchFolder dir;
+    std::u16string path = dir.Path(u"script.txt");
+    WriteBytes(dir.Native(u"script.txt"), "text");
+
+    File first = platform::OpenExisting(path, OpenMode::ReadShareRead);
+    File second = platform::OpenExisting(path, OpenMode::ReadShareRead);
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+    EXPECT_FALSE(platform::OpenExisting(path, OpenMode::ExclusiveReadWrite));
+    EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
+    EXPECT_FALSE(platform::CreateAnew(path));
+    EXPECT_EQ(ReadBytes(dir.Native(u"script.txt")), "text");
+}
+
+#ifndef _WIN32
+// Another process is kept out just the same.
+TEST(Files, ExclusiveOpenKeepsAnotherProcessOut) {
+    ScratchFolder dir;
+    std::u16string path = dir.Path(u"module.dll");
+    WriteBytes(dir.Native(u"module.dll"), "module bytes");
+    File held = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
+    ASSERT_TRUE(held);
+
+    auto childResult = [&](OpenMode mode) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            File other = platform::OpenExisting(path, mode);
+            bool refused = !other && platform::LastError() == platform::kErrorSharingViolation;
+            _exit(refused ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(childResult(OpenMode::ExclusiveReadWrite), 0);
+    EXPECT_EQ(childResult(OpenMode::ReadShareRead), 0);
+
+    held.Close();
+    pid_t pid = fork();
+    if (pid == 0)
+        _exit(platform::OpenExisting(path, OpenMode::ExclusiveReadWrite) ? 0 : 1);
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+#endif
+
+TEST(Files, MovedFilesKeepOneOwner) {
+    ScratchFolder dir;
+    File a = platform::CreateAnew(dir.Path(u"a.bin"));
+    ASSERT_TRUE(a);
+    std::intptr_t native = a.Native();
+    File b(std::move(a));
+    EXPECT_FALSE(a); // NOLINT(bugprone-use-after-move): moved-from state is specified
+    EXPECT_TRUE(b);
+    EXPECT_EQ(b.Native(), native);
+    File c = platform::CreateAnew(dir.Path(u"c.bin"));
+    c = std::move(b);
+    EXPECT_EQ(c.Native(), native);
+    // c.bin's handle was closed by the assignment: the file can be held again.
+    EXPECT_TRUE(platform::OpenExisting(dir.Path(u"c.bin"), OpenMode::ExclusiveReadWrite));
+    EXPECT_FALSE(platform::OpenExisting(dir.Path(u"a.bin"), OpenMode::ExclusiveReadWrite));
+}
+
+TEST(Files, TemporaryFilesAreCreatedAndDeletedByAnsiName) {
+    ScratchFolder dir;
+    std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$test$"));
+    {
+        File temp = platform::CreateTempFile(name);
+        ASSERT_TRUE(temp) << platform::LastError();
+        ASSERT_TRUE(temp.WriteAt(0, Bytes("large data")));
+        std::vector<std::uint8_t> back;
+        ASSERT_TRUE(temp.ReadAll(back));
+        EXPECT_EQ(back, Bytes("large data"));
+        // Shared with nobody while it is open.
+        EXPECT_FALSE(platform::OpenExisting(dir.Path(u"$kiv$res$test$"), OpenMode::ReadShareRead));
+    }
+    EXPECT_TRUE(platform::DeleteTempFile(name));
+    EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"$kiv$res$test$")));
+    EXPECT_FALSE(platform::DeleteTempFile(name));
+    EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+}
+
+#ifndef _WIN32
+// In a shared temporary folder, a name planted before the updater comes is
+// refused: neither an existing file nor a link to a victim is opened.
+TEST(Files, TemporaryFilesRefusePlantedNames) {
+    ScratchFolder dir;
+    std::string planted = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$planted$"));
+    WriteBytes(planted, "someone else's");
+    EXPECT_FALSE(platform::CreateTempFile(planted));
+    EXPECT_EQ(platform::LastError(), static_cast<std::uint32_t>(EEXIST));
+    EXPECT_EQ(ReadBytes(planted), "someone else's");
+
+    auto victim = dir.Native(u"victim.txt");
+    WriteBytes(victim, "victim");
+    std::string link = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$link$"));
+    ksbtest::fs::create_symlink(victim, link);
+    EXPECT_FALSE(platform::CreateTempFile(link));
+    EXPECT_EQ(ReadBytes(victim), "victim");
+    EXPECT_TRUE(ksbtest::fs::is_symlink(link));
+
+    // A dangling link is not followed to create its target either.
+    std::string dangling = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$dangling$"));
+    ksbtest::fs::create_symlink(dir.Native(u"target.txt"), dangling);
+    EXPECT_FALSE(platform::CreateTempFile(dangling));
+    EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"target.txt")));
+}
+
+TEST(Files, TemporaryFilesAreThePrivateOfTheirOwner) {
+    ScratchFolder dir;
+    std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$mode$"));
+    File temp = platform::CreateTempFile(name);
+    ASSERT_TRUE(temp);
+    auto perms = ksbtest::fs::status(name).permissions();
+    EXPECT_EQ(perms & ksbtest::fs::perms::all,
+              ksbtest::fs::perms::owner_read | ksbtest::fs::perms::owner_write);
+}
+#else
+// On Windows the updater's temporary files are created always, as CREATE_ALWAYS does.
+TEST(Files, TemporaryFilesReplaceAStaleOne) {
+    ScratchFolder dir;
+    std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$stale$"));
+    WriteBytes(dir.Native(u"$kiv$res$stale$"), "stale");
+    File temp = platform::CreateTempFile(name);
+    ASSERT_TRUE(temp);
+    std::uint64_t size = 1;
+    ASSERT_TRUE(temp.GetSize(size));
+    EXPECT_EQ(size, 0u);
+}
+#endif
+
+} // namespace

@@ -1,0 +1,85 @@
+// The running program: its file name, its own resources, its command line,
+// the temporary folder and the process number.
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdlib>
+#include <unistd.h>
+#endif
+
+namespace {
+
+TEST(Program, ExeFileNameNamesThisTestProgram) {
+    std::u16string exe = platform::GetExeFileName();
+    ASSERT_FALSE(exe.empty());
+    EXPECT_LE(exe.size(), 261u);
+    EXPECT_TRUE(platform::FileExists(exe));
+    std::u16string name = platform::FileNamePart(exe);
+    EXPECT_EQ(name.rfind(u"test_platform", 0), 0u) << platform::Utf16ToUtf8(exe);
+    std::u16string folder = platform::FolderPart(exe);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(platform::FolderExists(folder));
+}
+
+TEST(Program, CommandLineStartsWithTheProgram) {
+    std::string line = platform::CommandLineBytes();
+    ASSERT_FALSE(line.empty());
+    EXPECT_NE(line.find("test_platform"), std::string::npos) << line;
+    EXPECT_NE(line.front(), ' ');
+}
+
+TEST(Program, OwnResources) {
+#ifdef _WIN32
+    // The test program carries a resource of type "DLL", name 1 (see test_resource.rc).
+    std::vector<std::uint8_t> data = platform::ReadOwnResource(u"DLL", u"#1");
+    EXPECT_EQ(std::string(data.begin(), data.end()), "KSB test resource");
+#else
+    EXPECT_TRUE(platform::ReadOwnResource(u"DLL", u"#1").empty());
+#endif
+    EXPECT_TRUE(platform::ReadOwnResource(u"DLL", u"#2").empty());
+    EXPECT_TRUE(platform::ReadOwnResource(u"NOSUCHTYPE", u"#1").empty());
+}
+
+TEST(Program, TemporaryFolderEndsInItsSeparatorAndExists) {
+    std::string folder = platform::TempFolderAnsi();
+    ASSERT_FALSE(folder.empty());
+#ifdef _WIN32
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_EQ(platform::TempNameSeparator(), '\\');
+#else
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(platform::TempNameSeparator(), '/');
+#endif
+    EXPECT_TRUE(platform::FolderExists(platform::AnsiToUtf16(folder)));
+}
+
+#ifndef _WIN32
+TEST(Program, TemporaryFolderFollowsTmpdir) {
+    const char* saved = std::getenv("TMPDIR");
+    std::string keep = saved != nullptr ? saved : "";
+    setenv("TMPDIR", "/var/tmp", 1);
+    EXPECT_EQ(platform::TempFolderAnsi(), "/var/tmp/");
+    setenv("TMPDIR", "/var/tmp/", 1);
+    EXPECT_EQ(platform::TempFolderAnsi(), "/var/tmp/");
+    setenv("TMPDIR", "", 1);
+    EXPECT_EQ(platform::TempFolderAnsi(), "/tmp/");
+    unsetenv("TMPDIR");
+    EXPECT_EQ(platform::TempFolderAnsi(), "/tmp/");
+    if (saved != nullptr)
+        setenv("TMPDIR", keep.c_str(), 1);
+}
+#endif
+
+TEST(Program, ProcessIdIsTheSystems) {
+#ifdef _WIN32
+    EXPECT_EQ(platform::ProcessId(), GetCurrentProcessId());
+#else
+    EXPECT_EQ(platform::ProcessId(), static_cast<std::uint32_t>(getpid()));
+#endif
+}
+
+} // namespace
