@@ -118,8 +118,8 @@ public:
 private:
     void AddString(const std::u16string& text) {
         if (text.size() > kMaxStringLength) {
-            log_.AppendLine(u"string " + platform::Utf8ToUtf16(std::to_string(
-                                             strings_.EntryCount() + 1)) +
+            log_.AppendLine(u"string " +
+                            platform::Utf8ToUtf16(std::to_string(strings_.EntryCount() + 1)) +
                             u" is longer than 65535 characters, cut !");
         }
         strings_.Add(text);
