@@ -1,0 +1,62 @@
+#include "app/u_frm.h"
+
+#include "app/command_line.h"
+#include "platform/platform.h"
+
+namespace app {
+
+namespace {
+
+// Where lines go before a view is bound.
+class NoView final : public FrmView {
+public:
+    void AppendLogLine(std::u16string_view) override {}
+    void SetWaitCursor(bool) override {}
+};
+
+NoView& Unbound() {
+    static NoView view;
+    return view;
+}
+
+} // namespace
+
+Tfrm::Tfrm(BuildSkinsFunction buildSkins, ExeFileNameFunction exeFileName)
+    : btnBuild(kBtnBuildDesign, [this] { btnBuildClick(); }), log(kLogDesign, Unbound()),
+      btnUsed(kBtnUsedDesign, [this] { btnUsedClick(); }), view_(&Unbound()),
+      buildSkins_(std::move(buildSkins)), exeFileName_(std::move(exeFileName)) {}
+
+void Tfrm::BindView(FrmView& view) {
+    view_ = &view;
+    log.Bind(view);
+}
+
+bool Tfrm::TntFormCreate(const std::vector<std::string>& arguments) {
+    UsedFiles.clear();
+    switch (CommandLineAction(arguments)) {
+    case StartAction::ShowWindow:
+        return false;
+    case StartAction::UsedFiles:
+        btnUsed.Click();
+        return true;
+    case StartAction::Build:
+        btnBuild.Click();
+        return true;
+    }
+    return false;
+}
+
+void Tfrm::TntFormDestroy() {
+    UsedFiles.clear();
+    UsedFiles.shrink_to_fit();
+}
+
+void Tfrm::btnBuildClick() {
+    buildSkins_(false, ProgramFolder(), log, UsedFiles);
+}
+
+std::u16string Tfrm::ProgramFolder() const {
+    return platform::FolderPart(exeFileName_());
+}
+
+} // namespace app
