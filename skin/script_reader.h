@@ -17,6 +17,12 @@ namespace skin {
 // code page otherwise) and splits it into lines.
 std::vector<std::u16string> LoadScriptLines(std::span<const std::uint8_t> bytes);
 
+// The two halves of LoadScriptLines. DecodeScriptText stops at the first NUL;
+// SplitScriptLines breaks at CR, LF and U+2028 (CR LF U+2028 in this order,
+// each at most once, make one break).
+std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes);
+std::vector<std::u16string> SplitScriptLines(std::u16string_view text);
+
 enum class ScriptLineState { None, Strings, RcData, Icon, Define };
 
 struct TDefineRecord {
@@ -33,6 +39,8 @@ struct Token {
 };
 Token NextToken(std::u16string_view line, std::size_t start);
 std::u16string UnquoteToken(std::u16string_view token);
+// Every "\\" becomes "\", scanning left to right; nothing else is an escape.
+std::u16string ReduceBackslashes(std::u16string_view text);
 
 // The integer of a token (decimal, or hex after "$", "x", "X", "0x", "0X";
 // optional sign); 0 when the text is no number.
@@ -47,12 +55,15 @@ enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
 // What one line asks for.
 struct LineRequest {
     RequestKind kind = RequestKind::Nothing;
-    std::u16string keyToken;   // RcData, Icon: the resource's key token as written
-    std::u16string value;      // StringEntry: the text; RcData, Icon: the file name
-    TDefineRecord define;      // Define: the new record
+    std::u16string keyToken; // RcData, Icon: the resource's key token as written
+    std::u16string value;    // StringEntry: the text; RcData, Icon: the file name
+    TDefineRecord define;    // Define: the new record
 };
 
 // Reads one line under the state left by the previous line; updates the state.
 LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state);
+
+// Every request of a whole script in order, lines that ask for nothing left out.
+std::vector<LineRequest> ReadScriptRequests(std::span<const std::uint8_t> bytes);
 
 } // namespace skin
