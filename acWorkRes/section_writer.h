@@ -1,0 +1,32 @@
+// The writing side of the updater: the file-level steps of a commit.
+// EndResourceUpdate (acWorkRes.h) lays the tree out (section_layout.h), then
+// resizes the module with ResizeFileRegion, patches the headers, copies the
+// new section in and recomputes the checksum.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <span>
+
+namespace acWorkRes {
+
+// Grows (delta > 0) or shrinks (delta < 0) the file by |delta| bytes at
+// `offset`: every byte from `offset` to the end moves by delta, with one
+// overlapping move inside the mapping. A file shorter than `offset` is first
+// extended to it with zeros (delta 0 does only that). Leaves the whole file
+// mapped read/write in `view`. False when the file cannot be resized or
+// mapped again; a failed growth sets the file back to its old size.
+bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t delta,
+                      platform::Mapping& view);
+
+// The PE image checksum of `bytes` whose CheckSum field already reads 0: the
+// one's-complement sum of the little-endian 16-bit words (an odd last byte
+// counts as a word with high byte 0), folded to 16 bits, plus the length.
+std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes);
+
+// Writes the checksum of the first `fileSize` bytes of `view` into the
+// optional header's CheckSum. False when the view holds no PE headers.
+bool UpdateImageChecksum(std::span<std::uint8_t> view, std::uint64_t fileSize);
+
+} // namespace acWorkRes

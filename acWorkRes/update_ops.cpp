@@ -1,0 +1,285 @@
+#include "acWorkRes/update_ops.h"
+
+#include "acWorkRes/pe_headers.h"
+
+#include <new>
+
+namespace acWorkRes {
+
+TResLink FindDirectory(TResItem& directory, const ResourceId& key) {
+    TResLink link = &directory.FirstChild;
+    for (; *link; link = &(*link)->Next) {
+        const TResItem& child = **link;
+        if (!child.IsDirectory)
+            continue;
+        if (key.IsName() ? child.Name == key.Name()
+                         : (!child.IsNamed() && child.Id == std::int32_t{key.Number()}))
+            break;
+    }
+    return link;
+}
+
+TResLink FindLanguage(TResItem& directory, std::uint16_t language) {
+    TResLink link = &directory.FirstChild;
+    for (; *link; link = &(*link)->Next) {
+        const TResItem& child = **link;
+        if (!child.IsDirectory && child.Id == std::int32_t{language})
+            break;
+    }
+    return link;
+}
+
+bool NameSortsBefore(const std::u16string& a, const std::u16string& b) {
+    // char16_t is unsigned, so this compares code units as numbers.
+    return a < b;
+}
+
+std::unique_ptr<TResItem> NewDirectory(const ResourceId& key) {
+    auto directory = std::make_unique<TResItem>();
+    directory->IsDirectory = true;
+    if (key.IsName())
+        directory->Name = key.Name();
+    else
+        directory->Id = key.Number();
+    return directory;
+}
+
+bool HasRoomForChild(const TResItem& directory) {
+    return directory.NamedCount + directory.IdCount < kMaxEntriesPerDirectory;
+}
+
+namespace {
+
+// Puts `child` in front of the node at `at` and counts it in `parent`.
+TResItem& LinkChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> child) noexcept {
+    if (child->IsNamed())
+        ++parent.NamedCount;
+    else
+        ++parent.IdCount;
+    child->Next = std::move(*at);
+    *at = std::move(child);
+    return **at;
+}
+
+} // namespace
+
+TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexcept {
+    TResLink at = &parent.FirstChild;
+    if (child->IsNamed()) {
+        while (*at && (*at)->IsNamed() && NameSortsBefore((*at)->Name, child->Name))
+            at = &(*at)->Next;
+    } else {
+        while (*at && ((*at)->IsNamed() || (*at)->Id < child->Id))
+            at = &(*at)->Next;
+    }
+    return LinkChild(parent, at, std::move(child));
+}
+
+bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* data,
+                   std::uint32_t size) {
+    if (leaf.TempFile.IsOpen())
+        return false;
+    std::vector<std::uint8_t> copy;
+    platform::File temp;
+    if (size <= LargeDataThreshold) {
+        copy.assign(data, data + size);
+    } else {
+        const std::string name = TempFileNameFor(leaf);
+        // A file left under this name by an earlier process is replaced.
+        platform::DeleteTempFile(name);
+        temp = platform::CreateTempFile(name);
+        if (!temp.IsOpen())
+            return false;
+        if (!temp.WriteAt(0, std::span<const std::uint8_t>(data, size))) {
+            temp.Close();
+            platform::DeleteTempFile(name);
+            return false;
+        }
+    }
+    leaf.Id = language;
+    leaf.ImageData = nullptr;
+    leaf.DataSize = size;
+    leaf.CodePage = 0;
+    leaf.DataCopy = std::move(copy);
+    leaf.TempFile = std::move(temp);
+    return true;
+}
+
+TResItem* AddLanguage(TResItem& nameDirectory, std::uint16_t language, const std::uint8_t* data,
+                      std::uint32_t size) {
+    if (!HasRoomForChild(nameDirectory))
+        return nullptr;
+    auto leaf = std::make_unique<TResItem>();
+    if (!StoreLeafData(*leaf, language, data, size))
+        return nullptr;
+    TResLink at = &nameDirectory.FirstChild;
+    while (*at && (*at)->Id < leaf->Id)
+        at = &(*at)->Next;
+    return &LinkChild(nameDirectory, at, std::move(leaf));
+}
+
+void RemoveChain(std::span<const TResLink> links, std::size_t levels) noexcept {
+    for (std::size_t i = 0; i < levels && i + 1 < links.size(); ++i) {
+        TResItem& parent = **links[i + 1];
+        std::unique_ptr<TResItem> victim = std::move(*links[i]);
+        if (victim->IsNamed())
+            --parent.NamedCount;
+        else
+            --parent.IdCount;
+        *links[i] = std::move(victim->Next);
+        victim.reset(); // its subtree and temporary file go with it
+        if (parent.NamedCount + parent.IdCount > 0)
+            return;
+    }
+}
+
+namespace {
+
+// Everything a resource identifier can be refused for: an empty name would
+// count as numbered and break the named-first order; a name's length is a
+// 16-bit field of the section.
+bool IsUsableId(const ResourceId& id) {
+    return !id.IsName() || (!id.Name().empty() && id.Name().size() <= 0xFFFF);
+}
+
+// Replaces the data of the leaf at `link` by swapping in a fresh leaf that
+// takes over its place and its Reserved value. The old leaf (with its data
+// copy or temporary file) goes only once the new data is stored.
+bool ReplaceLeaf(TResLink link, std::uint16_t language, const std::uint8_t* data,
+                 std::uint32_t size) {
+    auto fresh = std::make_unique<TResItem>();
+    fresh->Reserved = (*link)->Reserved;
+    if (!StoreLeafData(*fresh, language, data, size))
+        return false;
+    std::unique_ptr<TResItem> old = std::move(*link);
+    fresh->Next = std::move(old->Next);
+    *link = std::move(fresh);
+    return true;
+}
+
+bool Store(TResItem& root, TResLink typeLink, TResLink nameLink, TResLink leafLink,
+           const ResourceId& type, const ResourceId& name, std::uint16_t language,
+           const std::uint8_t* data, std::uint32_t size) {
+    if (leafLink && *leafLink)
+        return ReplaceLeaf(leafLink, language, data, size);
+
+    // Missing directories are built off the tree and linked in only once the
+    // leaf holds its data, so a failure leaves the tree as it was.
+    std::unique_ptr<TResItem> newType;
+    std::unique_ptr<TResItem> newName;
+    TResItem* typeDirectory = typeLink->get();
+    if (!typeDirectory) {
+        if (!HasRoomForChild(root))
+            return false;
+        newType = NewDirectory(type);
+        typeDirectory = newType.get();
+    }
+    TResItem* nameDirectory = (nameLink && *nameLink) ? nameLink->get() : nullptr;
+    if (!nameDirectory) {
+        if (!HasRoomForChild(*typeDirectory))
+            return false;
+        newName = NewDirectory(name);
+        nameDirectory = newName.get();
+    }
+    if (!AddLanguage(*nameDirectory, language, data, size))
+        return false;
+    if (newName)
+        AddDirectory(*typeDirectory, std::move(newName));
+    if (newType)
+        AddDirectory(root, std::move(newType));
+    return true;
+}
+
+void Delete(TResLink rootLink, TResLink typeLink, TResLink nameLink, TResLink leafLink,
+            const ResourceId& name, std::uint16_t language) {
+    if (leafLink && *leafLink) {
+        const TResLink chain[] = {leafLink, nameLink, typeLink, rootLink};
+        RemoveChain(chain, 3);
+    } else if (nameLink && *nameLink) {
+        // Language 0 stands for every language of the name.
+        if (language == 0) {
+            const TResLink chain[] = {nameLink, typeLink, rootLink};
+            RemoveChain(chain, 2);
+        }
+    } else if (*typeLink) {
+        // Name 0 with language 0 stands for the whole type.
+        if (language == 0 && !name.IsName() && name.Number() == 0) {
+            const TResLink chain[] = {typeLink, rootLink};
+            RemoveChain(chain, 1);
+        }
+    }
+}
+
+// The opening steps: file, mapping, headers, resource section, tree. Returns
+// 0 or the error code to report.
+std::uint32_t OpenUpdate(ResourceUpdateHandle& handle, const std::u16string& fileName,
+                         bool DeleteExisting) {
+    handle.FileHandle = OpenModuleFile(fileName, true);
+    if (!handle.FileHandle.IsOpen())
+        return platform::LastError();
+    handle.View = platform::MapWholeFile(handle.FileHandle, true);
+    if (!handle.View.IsMapped())
+        return platform::LastError();
+    const std::span<const std::uint8_t> image = handle.View.Bytes();
+    const auto headers = ReadPe32Headers(image);
+    if (!headers)
+        return platform::kErrorBadExeFormat;
+    handle.NtHeaders = headers->NtHeaders;
+    const auto section = FindResourceSection(ByteReader(image), *headers);
+    if (!section)
+        return platform::kErrorFileNotFound;
+    if (DeleteExisting) {
+        handle.Root = std::make_unique<TResItem>();
+        handle.Root->IsDirectory = true;
+    } else {
+        handle.Root = ParseResourceDirectory(image, section->PointerToRawData,
+                                             section->VirtualAddress, section->SizeOfRawData);
+        if (!handle.Root)
+            return platform::kErrorFileNotFound;
+    }
+    return 0;
+}
+
+} // namespace
+
+ResourceUpdateHandle* BeginResourceUpdate(const std::u16string& fileName, bool DeleteExisting) {
+    std::unique_ptr<ResourceUpdateHandle> handle;
+    std::uint32_t error = 0;
+    try {
+        handle = std::make_unique<ResourceUpdateHandle>();
+        error = OpenUpdate(*handle, fileName, DeleteExisting);
+        if (error == 0)
+            return handle.release();
+    } catch (const std::bad_alloc&) {
+        error = platform::kErrorNotEnoughMemory;
+    }
+    // Closing what was opened may touch the error code; the caller sees the
+    // code of the step that failed.
+    handle.reset();
+    platform::SetLastError(error);
+    return nullptr;
+}
+
+bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
+                        const ResourceId& name, std::uint16_t language, const std::uint8_t* data,
+                        std::uint32_t size) {
+    if (!handle)
+        return true;
+    if (!IsUsableId(type) || !IsUsableId(name) || !handle->Root)
+        return false;
+    try {
+        TResItem& root = *handle->Root;
+        const TResLink typeLink = FindDirectory(root, type);
+        const TResLink nameLink = *typeLink ? FindDirectory(**typeLink, name) : nullptr;
+        const TResLink leafLink =
+            (nameLink && *nameLink) ? FindLanguage(**nameLink, language) : nullptr;
+        if (data)
+            return Store(root, typeLink, nameLink, leafLink, type, name, language, data, size);
+        Delete(&handle->Root, typeLink, nameLink, leafLink, name, language);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace acWorkRes

@@ -1,0 +1,116 @@
+#!/usr/bin/python3
+"""Independent check of a module written by the resource updater, with pefile.
+
+For each file: parses it, reports every pefile warning except the two that a
+module without an entry point always gets, prints the resource walk in the
+file's order and compares the stored CheckSum with pefile's own computation.
+
+Output, one line each:
+  file PATH
+  warning TEXT                                  (unexpected warnings only)
+  res TYPE NAME LANG SIZE [CODEPAGE] [SHA256]   (numbers in decimal, names in double quotes)
+  checksum stored=0x... computed=0x... ok|BAD
+
+Exit status 0 when every file parsed without unexpected warnings, its
+resource directory walked to leaves only at the third level, and its
+checksum matched; 1 otherwise.
+"""
+
+import argparse
+import hashlib
+import sys
+
+import pefile
+
+# A module with no code has its entry point at 0; pefile always says so.
+EXPECTED_WARNINGS = (
+    "SizeOfHeaders is smaller than AddressOfEntryPoint",
+    "AddressOfEntryPoint lies outside the sections' boundaries",
+)
+
+
+def label(entry):
+    if entry.name is not None:
+        return '"' + entry.name.decode("utf-16-le") + '"'
+    return str(entry.id)
+
+
+def walk(pe, args, out):
+    """Prints the resource leaves; returns False for a tree not of three levels."""
+    ok = True
+    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    if root is None:
+        return ok
+    for type_entry in root.entries:
+        if not hasattr(type_entry, "directory"):
+            out.append("bad type entry without a directory: " + label(type_entry))
+            ok = False
+            continue
+        for name_entry in type_entry.directory.entries:
+            if not hasattr(name_entry, "directory"):
+                out.append("bad name entry without a directory: " + label(name_entry))
+                ok = False
+                continue
+            for lang_entry in name_entry.directory.entries:
+                if not hasattr(lang_entry, "data"):
+                    out.append("bad language entry without data: " + label(lang_entry))
+                    ok = False
+                    continue
+                data = lang_entry.data.struct
+                fields = [
+                    "res",
+                    label(type_entry),
+                    label(name_entry),
+                    str(lang_entry.id),
+                    str(data.Size),
+                ]
+                if args.codepage:
+                    fields.append(str(data.CodePage))
+                if args.sha:
+                    blob = pe.get_data(data.OffsetToData, data.Size)
+                    if len(blob) != data.Size:
+                        out.append("bad data outside the image: " + " ".join(fields))
+                        ok = False
+                    fields.append(hashlib.sha256(blob).hexdigest())
+                out.append(" ".join(fields))
+    return ok
+
+
+def check(path, args):
+    out = ["file " + path]
+    ok = True
+    try:
+        pe = pefile.PE(path, fast_load=False)
+    except pefile.PEFormatError as error:
+        out.append("error " + str(error))
+        return False, out
+    for warning in pe.get_warnings():
+        if not warning.startswith(EXPECTED_WARNINGS):
+            out.append("warning " + warning)
+            ok = False
+    ok = walk(pe, args, out) and ok
+    stored = pe.OPTIONAL_HEADER.CheckSum
+    computed = pe.generate_checksum()
+    good = stored == computed
+    out.append(
+        "checksum stored=0x%08x computed=0x%08x %s" % (stored, computed, "ok" if good else "BAD")
+    )
+    return ok and good, out
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("files", nargs="+")
+    parser.add_argument("--sha", action="store_true", help="add the SHA-256 of each item")
+    parser.add_argument("--codepage", action="store_true", help="add each item's code page")
+    args = parser.parse_args()
+    all_ok = True
+    for path in args.files:
+        ok, lines = check(path, args)
+        print("\n".join(lines))
+        all_ok = all_ok and ok
+    return 0 if all_ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
