@@ -194,7 +194,8 @@ std::string CommandLineBytes();
 
 // ANSI code page (Windows: CP_ACP / CP_THREAD_ACP; POSIX: Windows-1251 via
 // iconv, the code page of language 1049). Bytes that have no character map to
-// U+FFFD on POSIX; characters without a byte become '?'.
+// U+FFFD on POSIX; each UTF-16 code unit without a byte becomes '?' (so a
+// character beyond the BMP gives "??", as the Windows conversion does).
 std::u16string AnsiToUtf16(std::string_view bytes);
 std::string Utf16ToAnsi(std::u16string_view text);
 // UTF-8 for POSIX paths and standard output. Unpaired surrogates become U+FFFD.

@@ -71,8 +71,7 @@ std::string Utf16ToAnsi(std::u16string_view text) {
     const AnsiTables& tables = Tables();
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
+    for (char16_t c : text) {
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
             continue;
@@ -83,10 +82,9 @@ std::string Utf16ToAnsi(std::u16string_view text) {
             out.push_back(static_cast<char>(it->second));
             continue;
         }
-        // A character beyond the code page; a surrogate pair is one character.
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF)
-            ++i;
+        // As the Windows conversion does for a single-byte code page, each
+        // code unit without a byte becomes one mark: a character beyond the
+        // BMP (a surrogate pair) gives two.
         out.push_back('?');
     }
     return out;

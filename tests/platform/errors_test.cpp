@@ -3,22 +3,44 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 namespace {
 
 TEST(Errors, LastErrorBelongsToTheThread) {
-    platform::SetLastError(1234);
-    std::uint32_t seenInOther = 0;
-    std::thread other([&] {
-        platform::SetLastError(77);
-        seenInOther = platform::LastError();
+    // Each thread sets its own code, then waits until the other has set its
+    // code too, and only then reads: a shared code would show the other's.
+    // The threads only spin in between, so that no system call of the
+    // waiting itself can touch the codes.
+    std::atomic<int> step{0};
+    std::uint32_t seenFirst = 0;
+    std::uint32_t seenSecond = 0;
+    std::thread first([&] {
+        platform::SetLastError(1111);
+        step = 1;
+        while (step.load() != 2) {
+        }
+        seenFirst = platform::LastError();
+        step = 3;
     });
-    other.join();
-    EXPECT_EQ(seenInOther, 77u);
-    EXPECT_EQ(platform::LastError(), 1234u);
+    std::thread second([&] {
+        while (step.load() != 1) {
+        }
+        platform::SetLastError(2222);
+        step = 2;
+        while (step.load() != 3) {
+        }
+        seenSecond = platform::LastError();
+    });
+    first.join();
+    second.join();
+    EXPECT_EQ(seenFirst, 1111u);
+    EXPECT_EQ(seenSecond, 2222u);
     platform::SetLastError(0);
     EXPECT_EQ(platform::LastError(), 0u);
+    platform::SetLastError(4321);
+    EXPECT_EQ(platform::LastError(), 4321u);
 }
 
 TEST(Errors, EveryNamedCodeHasItsOwnText) {

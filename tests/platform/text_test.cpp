@@ -41,14 +41,25 @@ TEST(Ansi, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     if (!AnsiIsCyrillic())
         GTEST_SKIP() << "the system's ANSI code page is not 1251";
     EXPECT_EQ(platform::Utf16ToAnsi(u"a\u4e2db"), "a?b");
-    // A character beyond the BMP is one character, one mark.
-    EXPECT_EQ(platform::Utf16ToAnsi(u"x\U0001F600y"), "x?y");
+    // Each code unit of a character beyond the BMP gives a mark, as Windows does.
+    EXPECT_EQ(platform::Utf16ToAnsi(u"x\U0001F600y"), "x??y");
 #ifndef _WIN32
     // 0x98 has no character in Windows-1251.
     EXPECT_EQ(platform::AnsiToUtf16("a\x98z"), u"a\uFFFDz");
     EXPECT_EQ(platform::Utf16ToAnsi(u"\uFFFD"), "?");
 #endif
 }
+
+#ifdef _WIN32
+// On a Western system the same calls follow its code page, Windows-1252.
+TEST(Ansi, FollowsTheSystemsCodePage) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the system's ANSI code page is not 1252";
+    EXPECT_EQ(platform::AnsiToUtf16("caf\xE9 \x80"), u"caf\u00e9 \u20ac");
+    EXPECT_EQ(platform::Utf16ToAnsi(u"caf\u00e9 \u20ac"), "caf\xE9 \x80");
+    EXPECT_EQ(platform::Utf16ToAnsi(u"\u041f"), "?");
+}
+#endif
 
 TEST(Ansi, AsciiAndEmptyPassThrough) {
     EXPECT_EQ(platform::AnsiToUtf16(""), u"");

@@ -1,0 +1,185 @@
+// Files on Windows: CreateFileW (CreateFileA on the Windows 9x family) with
+// the share modes that keep a second opener out of a file under update.
+#include "platform/win32/win32_internal.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace platform {
+
+namespace {
+
+constexpr std::uint64_t kMaxOffset =
+    static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max());
+// One ReadFile or WriteFile moves at most this many bytes.
+constexpr std::size_t kChunk = std::size_t{1} << 30;
+
+bool RangeFits(std::uint64_t offset, std::size_t length) {
+    return offset <= kMaxOffset && length <= kMaxOffset - offset;
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return position;
+}
+
+HANDLE Open(const std::u16string& path, DWORD access, DWORD share, DWORD disposition) {
+    if ((access & GENERIC_WRITE) != 0 && win32::IsMarkedReadOnly(path)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (win32::IsWindows9x()) {
+        std::string ansi = Utf16ToAnsi(path);
+        return CreateFileA(ansi.c_str(), access, share, nullptr, disposition, 0, nullptr);
+    }
+    std::wstring wide = win32::Wide(path);
+    return CreateFileW(wide.c_str(), access, share, nullptr, disposition, 0, nullptr);
+}
+
+} // namespace
+
+File::~File() {
+    Close();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = kInvalid;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kInvalid;
+    }
+    return *this;
+}
+
+void File::Close() {
+    if (handle_ != kInvalid) {
+        CloseHandle(win32::ToHandle(handle_));
+        handle_ = kInvalid;
+    }
+}
+
+bool File::GetSize(std::uint64_t& size) const {
+    LARGE_INTEGER value{};
+    if (!GetFileSizeEx(win32::ToHandle(handle_), &value))
+        return false;
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+}
+
+bool File::SetSize(std::uint64_t size) {
+    if (size > kMaxOffset) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(size);
+    HANDLE h = win32::ToHandle(handle_);
+    return SetFilePointerEx(h, position, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+}
+
+bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    if (!RangeFits(offset, out.size())) {
+        ::SetLastError(ERROR_HANDLE_EOF);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < out.size()) {
+        DWORD want = static_cast<DWORD>(std::min(out.size() - done, kChunk));
+        DWORD got = 0;
+        OVERLAPPED position = At(offset + done);
+        if (!ReadFile(win32::ToHandle(handle_), out.data() + done, want, &got, &position))
+            return false; // ERROR_HANDLE_EOF when the offset lies past the end
+        if (got == 0) {
+            ::SetLastError(ERROR_HANDLE_EOF);
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (!RangeFits(offset, bytes.size())) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min(bytes.size() - done, kChunk));
+        DWORD written = 0;
+        OVERLAPPED position = At(offset + done);
+        if (!WriteFile(win32::ToHandle(handle_), bytes.data() + done, want, &written, &position))
+            return false;
+        if (written == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+bool File::ReadAll(std::vector<std::uint8_t>& out) const {
+    std::uint64_t size = 0;
+    if (!GetSize(size))
+        return false;
+    if (size > out.max_size() || size > std::numeric_limits<std::size_t>::max()) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    try {
+        out.assign(static_cast<std::size_t>(size), 0);
+    } catch (const std::bad_alloc&) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return ReadAt(0, out);
+}
+
+File OpenExisting(const std::u16string& path, OpenMode mode) {
+    DWORD access = GENERIC_READ;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    switch (mode) {
+    case OpenMode::ExclusiveReadWrite:
+        access = GENERIC_READ | GENERIC_WRITE;
+        share = 0;
+        break;
+    case OpenMode::ReadShareReadWrite:
+        break;
+    case OpenMode::ReadShareRead:
+        share = FILE_SHARE_READ;
+        break;
+    }
+    HANDLE h = Open(path, access, share, OPEN_EXISTING);
+    if (h == INVALID_HANDLE_VALUE)
+        return File();
+    return File(win32::FromHandle(h));
+}
+
+File CreateAnew(const std::u16string& path) {
+    HANDLE h = Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (h == INVALID_HANDLE_VALUE)
+        return File();
+    return File(win32::FromHandle(h));
+}
+
+File CreateTempFile(const std::string& ansiPath) {
+    HANDLE h = CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return File();
+    return File(win32::FromHandle(h));
+}
+
+bool DeleteTempFile(const std::string& ansiPath) {
+    return DeleteFileA(ansiPath.c_str()) != 0;
+}
+
+} // namespace platform

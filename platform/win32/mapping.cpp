@@ -1,0 +1,77 @@
+// Whole-file mappings on Windows: a file-mapping object and one view of all of it.
+#include "platform/win32/win32_internal.h"
+
+#include <limits>
+
+namespace platform {
+
+Mapping::~Mapping() {
+    Unmap();
+}
+
+Mapping::Mapping(Mapping&& other) noexcept
+    : data_(other.data_), size_(other.size_), mappingHandle_(other.mappingHandle_) {
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.mappingHandle_ = 0;
+}
+
+Mapping& Mapping::operator=(Mapping&& other) noexcept {
+    if (this != &other) {
+        Unmap();
+        data_ = other.data_;
+        size_ = other.size_;
+        mappingHandle_ = other.mappingHandle_;
+        other.data_ = nullptr;
+        other.size_ = 0;
+        other.mappingHandle_ = 0;
+    }
+    return *this;
+}
+
+void Mapping::Unmap() {
+    if (data_ != nullptr)
+        UnmapViewOfFile(data_);
+    if (mappingHandle_ != 0)
+        CloseHandle(win32::ToHandle(mappingHandle_));
+    data_ = nullptr;
+    size_ = 0;
+    mappingHandle_ = 0;
+}
+
+Mapping MapWholeFile(File& file, bool writable) {
+    Mapping mapping;
+    std::uint64_t size = 0;
+    if (!file.IsOpen()) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return mapping;
+    }
+    if (!file.GetSize(size))
+        return mapping;
+    if (size == 0) {
+        // CreateFileMapping refuses an empty file with this code; say it the same way everywhere.
+        ::SetLastError(ERROR_FILE_INVALID);
+        return mapping;
+    }
+    if (size > std::numeric_limits<std::size_t>::max()) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return mapping;
+    }
+    HANDLE object = CreateFileMappingA(win32::ToHandle(file.Native()), nullptr,
+                                       writable ? PAGE_READWRITE : PAGE_READONLY, 0, 0, nullptr);
+    if (object == nullptr)
+        return mapping;
+    void* view = MapViewOfFile(object, writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0, 0);
+    if (view == nullptr) {
+        DWORD code = GetLastError();
+        CloseHandle(object);
+        ::SetLastError(code);
+        return mapping;
+    }
+    mapping.data_ = static_cast<std::uint8_t*>(view);
+    mapping.size_ = static_cast<std::size_t>(size);
+    mapping.mappingHandle_ = win32::FromHandle(object);
+    return mapping;
+}
+
+} // namespace platform
