@@ -31,6 +31,11 @@ void Tfrm::BindView(FrmView& view) {
     log.Bind(view);
 }
 
+void Tfrm::UnbindView(const FrmView& view) {
+    if (view_ == &view)
+        BindView(Unbound());
+}
+
 bool Tfrm::TntFormCreate(const std::vector<std::string>& arguments) {
     UsedFiles.clear();
     switch (CommandLineAction(arguments)) {

@@ -57,6 +57,8 @@ public:
     // Lines and the cursor go to `view` from now on (until it is bound, they
     // go nowhere). The view must outlive its binding.
     void BindView(FrmView& view);
+    // A view that goes away lets go of Tfrm; lines then go nowhere again.
+    void UnbindView(const FrmView& view);
 
     PushButton btnBuild;
     LogControl log;

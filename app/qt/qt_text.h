@@ -1,0 +1,19 @@
+// UTF-16 text between the shell's strings and Qt's.
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace app {
+
+inline QString ToQString(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline std::u16string FromQString(const QString& text) {
+    return text.toStdU16String();
+}
+
+} // namespace app
