@@ -56,10 +56,20 @@ bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
 // releases it. True after a discard or a good commit; false when the commit failed.
 bool EndResourceUpdate(ResourceUpdateHandle* handle, bool Discard);
 
+// AddIconFromFile's result when the images find no free RT_ICON ID up to 65535
+// (ERROR_NO_MORE_ITEMS on Windows; elsewhere that code with bit 29 set, as the
+// platform layer marks the codes errno lacks).
+#ifdef _WIN32
+constexpr std::uint32_t kErrorNoFreeIconId = 259;
+#else
+constexpr std::uint32_t kErrorNoFreeIconId = 0x20000103;
+#endif
+
 // Imports an .ico file as RT_ICON images plus an RT_GROUP_ICON directory named
 // `name`, replacing a group of that name and language with its images. 0 on
 // success and when the file cannot be read; otherwise an error code (a file
-// that is no usable icon gives platform::kErrorInvalidData and changes nothing).
+// that is no usable icon gives platform::kErrorInvalidData, a full ID range
+// kErrorNoFreeIconId; both change nothing).
 std::uint32_t AddIconFromFile(ResourceUpdateHandle* handle, const ResourceId& name,
                               std::uint16_t language, const std::u16string& fileName);
 
