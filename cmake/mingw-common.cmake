@@ -14,3 +14,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# mingw-w64's GCC 12 inlines libstdc++'s string concatenation far enough to
+# raise a false -Wrestrict (GCC bug 105329) on plain `u"s" + std::u16string(...)`;
+# the warning is off for this compiler only.
+if(NOT DEFINED KSB_MINGW_CXX_FLAGS_SET)
+    set(KSB_MINGW_CXX_FLAGS_SET ON)
+    set(CMAKE_CXX_FLAGS_INIT "${CMAKE_CXX_FLAGS_INIT} -Wno-restrict")
+endif()
