@@ -88,7 +88,9 @@ bool CopyFileReplacing(const std::u16string& source, const std::u16string& desti
     std::string from = posix::NativePath(source);
     std::string to = posix::NativePath(destination);
 
-    Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking opens: a FIFO named as source or destination is refused below
+    // instead of waiting for a peer. Reads and writes of regular files never block.
+    Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.ok())
         return FailErrno();
     struct stat inStat {};
@@ -96,6 +98,8 @@ bool CopyFileReplacing(const std::u16string& source, const std::u16string& desti
         return FailErrno();
     if (S_ISDIR(inStat.st_mode))
         return Fail(EISDIR);
+    if (!S_ISREG(inStat.st_mode))
+        return Fail(EINVAL);
     // A source under an exclusive update of this layer is in use, as on Windows.
     if (!LockNonBlocking(in.get(), LOCK_SH))
         return false;
@@ -104,13 +108,15 @@ bool CopyFileReplacing(const std::u16string& source, const std::u16string& desti
     if (stat(to.c_str(), &outStat) == 0) {
         if (S_ISDIR(outStat.st_mode))
             return Fail(EISDIR);
+        if (!S_ISREG(outStat.st_mode))
+            return Fail(EINVAL);
         if (outStat.st_dev == inStat.st_dev && outStat.st_ino == inStat.st_ino)
             return Fail(kErrorSharingViolation);
         if (!posix::HasWriteBit(outStat.st_mode))
             return Fail(kErrorAccessDenied);
     }
 
-    Descriptor out(open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, inStat.st_mode & 07777));
+    Descriptor out(open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
     if (!out.ok())
         return FailErrno();
     // Nothing of an existing destination is touched before it is ours alone.
@@ -119,9 +125,13 @@ bool CopyFileReplacing(const std::u16string& source, const std::u16string& desti
     struct stat openedStat {};
     if (fstat(out.get(), &openedStat) != 0)
         return FailErrno();
+    if (!S_ISREG(openedStat.st_mode))
+        return Fail(EINVAL);
     if (!posix::HasWriteBit(openedStat.st_mode))
         return Fail(kErrorAccessDenied);
 
+    // The source's permissions, a read-only mark included, come last, as CopyFileW
+    // copies the attributes.
     bool copied = ftruncate(out.get(), 0) == 0 ? CopyContent(in.get(), out.get()) : FailErrno();
     if (copied && fchmod(out.get(), inStat.st_mode & 07777) != 0 && errno != EPERM)
         copied = FailErrno();

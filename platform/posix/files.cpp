@@ -40,8 +40,10 @@ bool Lock(int fd, int operation) {
     return true;
 }
 
-// Fails (closing the descriptor) when it names a folder, or, for a writer, a
-// file marked read-only.
+// Fails (closing the descriptor) unless it names a regular file, and, for a
+// writer, one not marked read-only. The open itself was non-blocking, so a
+// FIFO or device named where a file belongs cannot hang the caller; blocking
+// mode comes back for the file.
 bool CheckOpened(int fd, bool forWriting) {
     struct stat st {};
     if (fstat(fd, &st) != 0) {
@@ -52,8 +54,15 @@ bool CheckOpened(int fd, bool forWriting) {
     std::uint32_t code = 0;
     if (S_ISDIR(st.st_mode))
         code = EISDIR;
-    else if (forWriting && S_ISREG(st.st_mode) && !posix::HasWriteBit(st.st_mode))
+    else if (!S_ISREG(st.st_mode))
+        code = EINVAL;
+    else if (forWriting && !posix::HasWriteBit(st.st_mode))
         code = kErrorAccessDenied;
+    if (code == 0) {
+        int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            code = errno > 0 ? static_cast<std::uint32_t>(errno) : EIO;
+    }
     if (code != 0) {
         close(fd);
         SetLastError(code);
@@ -65,7 +74,7 @@ bool CheckOpened(int fd, bool forWriting) {
 int OpenRetrying(const char* path, int flags, mode_t mode) {
     int fd;
     do {
-        fd = open(path, flags, mode);
+        fd = open(path, flags | O_NONBLOCK, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -242,7 +251,7 @@ File CreateTempFile(const std::string& ansiPath) {
         SetLastErrorFromErrno();
         return File();
     }
-    if (!Lock(fd, LOCK_EX))
+    if (!CheckOpened(fd, true) || !Lock(fd, LOCK_EX))
         return File();
     return File(fd);
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using ksbtest::ReadBytes;
@@ -116,6 +120,33 @@ TEST(CopyAndDelete, CopyReplacesAWritableDestination) {
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"big.bin"), dir.Path(u"big copy.bin")));
     EXPECT_EQ(ReadBytes(dir.Native(u"big copy.bin")), big);
 }
+
+TEST(CopyAndDelete, ReadOnlySourcesCopyWithTheirMark) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"ro-src.txt"), "source");
+    ksbtest::MakeReadOnly(dir.Native(u"ro-src.txt"));
+    EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"ro-src.txt"), dir.Path(u"out.txt")));
+    EXPECT_EQ(ReadBytes(dir.Native(u"out.txt")), "source");
+    auto perms = ksbtest::fs::status(dir.Native(u"out.txt")).permissions();
+    EXPECT_EQ(perms & ksbtest::fs::perms::owner_write, ksbtest::fs::perms::none);
+}
+
+#ifndef _WIN32
+TEST(CopyAndDelete, SpecialFilesAreRefusedWithoutWaiting) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"src.txt"), "data");
+    ASSERT_EQ(mkfifo(ksbtest::PathOf(dir.Path(u"fifo")).c_str(), 0600), 0);
+    // Without a peer on the other end, a blocking open would never return.
+    EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"fifo"), dir.Path(u"out.txt")));
+    EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"fifo")));
+    EXPECT_FALSE(
+        platform::OpenExisting(dir.Path(u"fifo"), platform::OpenMode::ReadShareRead).IsOpen());
+    EXPECT_FALSE(
+        platform::OpenExisting(dir.Path(u"fifo"), platform::OpenMode::ExclusiveReadWrite).IsOpen());
+    EXPECT_FALSE(platform::CreateAnew(dir.Path(u"fifo")).IsOpen());
+    EXPECT_FALSE(exists(dir.Native(u"out.txt")));
+}
+#endif
 
 TEST(CopyAndDelete, FailedCopiesChangeNothing) {
     ScratchFolder dir;
