@@ -1,4 +1,5 @@
 // The integer of a token and resource identifiers through #define records.
+#include "platform/platform.h"
 #include "script_test_support.h"
 
 #include <gtest/gtest.h>
@@ -46,12 +47,28 @@ TEST(IntegerOfToken, Decimal) {
         {u"- 5", 0},
         {u"+-5", 0},
         {u"--5", 0},
-        {u"\t5", 0},          // only spaces are skipped
-        {u"\"7\"", 0},        // quotes are the caller's to remove
-        {u"\uFF11\uFF12", 0}, // full-width digits are no digits
+        {u"\t5", 0},   // only spaces are skipped
+        {u"\"7\"", 0}, // quotes are the caller's to remove
     };
     for (const auto& c : cases)
         EXPECT_EQ(IntegerOfToken(c.token), c.value) << Show(c.token);
+}
+
+// Numbers are read from the token's ANSI form: a character the code page has no
+// byte for cannot pass for a digit unless the code page maps it to one (the
+// Windows conversion maps full-width digits to ASCII ones; the POSIX table
+// gives "?").
+TEST(IntegerOfToken, ReadsTheAnsiFormOfTheToken) {
+    const std::u16string tokens[] = {u"\uFF11\uFF12", u"\u0661", u"$\uFF21", u"1\u0431",
+                                     u"\u00A07"};
+    for (const auto& token : tokens) {
+        const std::u16string ansiForm = platform::AnsiToUtf16(platform::Utf16ToAnsi(token));
+        EXPECT_EQ(IntegerOfToken(token), IntegerOfToken(ansiForm)) << Show(token);
+    }
+#ifndef _WIN32
+    EXPECT_EQ(IntegerOfToken(u"\uFF11\uFF12"), 0);
+#endif
+    EXPECT_EQ(IntegerOfToken(u"1\u0431"), 0); // a Cyrillic letter stays a letter
 }
 
 TEST(IntegerOfToken, Hexadecimal) {

@@ -25,7 +25,8 @@ Outcome Carry(const std::vector<std::u16string>& lines) {
         case RequestKind::Nothing:
             break;
         case RequestKind::StringEntry:
-            outcome.push_back("string " + std::to_string(++entries) + ": " + Show(request.value));
+            outcome.push_back(
+                Join({"string ", std::to_string(++entries), ": ", Show(request.value)}));
             break;
         case RequestKind::Define:
             defines.push_back(request.define);
@@ -34,10 +35,10 @@ Outcome Carry(const std::vector<std::u16string>& lines) {
         case RequestKind::RcData:
         case RequestKind::Icon: {
             const std::int32_t id = ResolveResourceId(request.keyToken, defines);
-            const std::string kind = request.kind == RequestKind::Icon ? "icon" : "rcdata";
+            const char* kind = request.kind == RequestKind::Icon ? "icon" : "rcdata";
             const std::string name =
-                id != 0 ? std::to_string(id) : "'" + Show(request.keyToken) + "'";
-            outcome.push_back(kind + " " + name + ": " + Show(request.value));
+                id != 0 ? std::to_string(id) : Join({"'", Show(request.keyToken), "'"});
+            outcome.push_back(Join({kind, " ", name, ": ", Show(request.value)}));
             break;
         }
         }

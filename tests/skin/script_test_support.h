@@ -5,6 +5,7 @@
 #include "skin/script_reader.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,15 @@ inline std::vector<std::string> Show(const std::vector<std::u16string>& lines) {
     return shown;
 }
 
+// Concatenation without operator+ on temporaries, which GCC 12 misreads at -O3
+// (a false -Wrestrict).
+inline std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string joined;
+    for (const std::string_view part : parts)
+        joined.append(part);
+    return joined;
+}
+
 // One request as text: "string:Hello", "icon:IDI_X=a.ico", "rcdata:5=d.bin",
 // "define:A=5"; lines that ask for nothing give "".
 inline std::string Show(const LineRequest& request) {
@@ -100,13 +110,14 @@ inline std::string Show(const LineRequest& request) {
     case RequestKind::Nothing:
         return "";
     case RequestKind::StringEntry:
-        return "string:" + Show(request.value);
+        return Join({"string:", Show(request.value)});
     case RequestKind::RcData:
-        return "rcdata:" + Show(request.keyToken) + "=" + Show(request.value);
+        return Join({"rcdata:", Show(request.keyToken), "=", Show(request.value)});
     case RequestKind::Icon:
-        return "icon:" + Show(request.keyToken) + "=" + Show(request.value);
+        return Join({"icon:", Show(request.keyToken), "=", Show(request.value)});
     case RequestKind::Define:
-        return "define:" + Show(request.define.Name) + "=" + std::to_string(request.define.Value);
+        return Join(
+            {"define:", Show(request.define.Name), "=", std::to_string(request.define.Value)});
     }
     return "?";
 }

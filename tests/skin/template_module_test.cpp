@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace skin {
 namespace {
 
@@ -220,7 +224,24 @@ TEST(TemplateModule, MatchesTheFileInTheSourceTree) {
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), stored);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The program carries the template as resource "DLL" #1 in language 1049 only.
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
+    reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
+    return TRUE;
+}
+
+TEST(TemplateModule, CarriedAsResourceInLanguage1049) {
+    std::vector<WORD> languages;
+    EnumResourceLanguagesW(nullptr, L"DLL", MAKEINTRESOURCEW(1), CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_EQ(languages, std::vector<WORD>{1049});
+    HRSRC found = FindResourceExW(nullptr, L"DLL", MAKEINTRESOURCEW(1),
+                                  MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(SizeofResource(nullptr, found), 1024u);
+}
+#else
 // pefile reads the bytes, handed over as hex on the command line.
 TEST(TemplateModule, PefileReadsAResourceOnlyDll) {
     const auto bytes = TemplateModule();
