@@ -67,6 +67,19 @@ void ByteImage::DataEntry(std::size_t at, std::uint32_t rva, std::uint32_t size,
     U32(at + 12, reserved);
 }
 
+TestSection MakeSection(std::string name, std::uint32_t virtualSize, std::uint32_t virtualAddress,
+                        std::uint32_t rawSize, std::uint32_t rawPointer,
+                        std::vector<std::uint8_t> raw) {
+    TestSection section;
+    section.Name = std::move(name);
+    section.VirtualSize = virtualSize;
+    section.VirtualAddress = virtualAddress;
+    section.SizeOfRawData = rawSize;
+    section.PointerToRawData = rawPointer;
+    section.Raw = std::move(raw);
+    return section;
+}
+
 std::vector<std::uint8_t> TestModule::Bytes() const {
     ByteImage m;
     m.Data.assign(SizeOfHeaders, 0);

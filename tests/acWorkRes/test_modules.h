@@ -49,6 +49,10 @@ struct TestSection {
     std::vector<std::uint8_t> Raw; // written at PointerToRawData, at most SizeOfRawData bytes
 };
 
+TestSection MakeSection(std::string name, std::uint32_t virtualSize, std::uint32_t virtualAddress,
+                        std::uint32_t rawSize, std::uint32_t rawPointer,
+                        std::vector<std::uint8_t> raw = {});
+
 struct TestModule {
     std::uint16_t Magic = 0x10B;
     std::uint16_t SizeOfOptionalHeader = 224;
