@@ -82,6 +82,11 @@ class ProgramFolder:
             return f.read()
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def template_bytes():
     with open(ARGS.template, "rb") as f:
         return f.read()
@@ -178,8 +183,8 @@ class OneScript(CliCase):
         rc, out, err = self.pf.run("x")
         self.assertEqual(rc, 0, err)
         expected = not_found_lines(self.pf, present={"quon.rc"})
-        i = expected.index(SEPARATOR, 1 + 2 * 3)  # the fourth separator
-        expected[i + 1: i + 1] = ["quon.rc", "done!"]
+        fourth = [i for i, line in enumerate(expected) if line == SEPARATOR][3]
+        expected[fourth + 1: fourth + 1] = ["quon.rc", "done!"]
         self.assertEqual(out, expected)
         self.assertEqual(os.listdir(self.pf.path("_skin")), ["quon_pics.dll"])
         res = resources(self.pf.module("quon_pics.dll"))
@@ -267,7 +272,7 @@ class ExampleSkin(CliCase):
         self.assertEqual(rc, 0, err)
         self.assertEqual(out, self.expected_log())
         f = lambda *p: os.path.join(EXAMPLE_FILES, *p)
-        read = lambda *p: open(f(*p), "rb").read()
+        read = lambda *p: read_bytes(f(*p))
 
         res = resources(self.pf.module("vistel.dll"))
         self.assertEqual(res[(RT_STRING, 1, LANG)], string_block(
@@ -296,7 +301,7 @@ class UsedFiles(CliCase):
         for d, _, files in os.walk(self.pf.path("Files")):
             for n in files:
                 full = os.path.join(d, n)
-                before[os.path.relpath(full, self.pf.path("Files"))] = open(full, "rb").read()
+                before[os.path.relpath(full, self.pf.path("Files"))] = read_bytes(full)
         # A read-only file already in UsedFiles\ stays, and its source stays in Files\.
         ro = self.pf.write("UsedFiles\\data\\layout.xml", "old")
         os.chmod(ro, 0o444)
@@ -313,10 +318,10 @@ class UsedFiles(CliCase):
             in_used = os.path.join(self.pf.path("UsedFiles"), rel)
             if rel in moved:
                 self.assertFalse(os.path.exists(in_files), rel)
-                self.assertEqual(open(in_used, "rb").read(), data, rel)
+                self.assertEqual(read_bytes(in_used), data, rel)
             else:
-                self.assertEqual(open(in_files, "rb").read(), data, rel)
-        self.assertEqual(open(ro, "rb").read(), b"old")
+                self.assertEqual(read_bytes(in_files), data, rel)
+        self.assertEqual(read_bytes(ro), b"old")
         # Nothing left to do on a second run; the non-empty UsedFiles\ is kept.
         rc, out, _ = self.pf.run("/used")
         self.assertEqual(out[-1], "UsedFiles.Count = 0")
@@ -336,7 +341,7 @@ class Failures(CliCase):
         self.assertEqual(rc, 1)
         self.assertEqual(out, [SEPARATOR, "vistel.rc"])
         self.assertTrue(err.startswith('Cannot create file "%s". ' % self.pf.log_path("_skin\\vistel.dll")), err)
-        self.assertEqual(open(held, "rb").read(), b"held")
+        self.assertEqual(read_bytes(held), b"held")
 
     def test_killed_used_runs_never_lose_a_file(self):
         rnd = random.Random(1234)
@@ -353,7 +358,7 @@ class Failures(CliCase):
         for d, _, files in os.walk(self.pf.path("Files")):
             for n in files:
                 full = os.path.join(d, n)
-                originals[os.path.relpath(full, self.pf.path("Files"))] = hashlib.sha256(open(full, "rb").read()).digest()
+                originals[os.path.relpath(full, self.pf.path("Files"))] = hashlib.sha256(read_bytes(full)).digest()
         cmd = ([ARGS.wine] if ARGS.wine else []) + [self.pf.exe, "/used"]
         for _ in range(20):
             p = subprocess.Popen(cmd, cwd=self.pf.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -362,7 +367,7 @@ class Failures(CliCase):
             p.wait()
             for rel, digest in originals.items():
                 found = [os.path.join(self.pf.path(top), rel) for top in ("Files", "UsedFiles")]
-                good = [x for x in found if os.path.exists(x) and hashlib.sha256(open(x, "rb").read()).digest() == digest]
+                good = [x for x in found if os.path.exists(x) and hashlib.sha256(read_bytes(x)).digest() == digest]
                 self.assertTrue(good, rel)
             # Put everything back for the next round.
             for d, _, files in os.walk(self.pf.path("UsedFiles")):
