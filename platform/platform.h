@@ -52,13 +52,16 @@ std::u16string SystemErrorText(std::uint32_t code);
 // ---------------------------------------------------------------- files
 
 // How an existing file is opened.
+// An open that meets a file held against it fails at once with
+// kErrorSharingViolation; nothing waits.
 enum class OpenMode {
     // Read and write, shared with nobody (share mode 0 on Windows; an exclusive
     // non-blocking flock on POSIX, which every open of this layer honours).
     ExclusiveReadWrite,
     // Read only, others may read and write (FILE_SHARE_READ | FILE_SHARE_WRITE).
     ReadShareReadWrite,
-    // Read only, others may only read (FILE_SHARE_READ).
+    // Read only, others may only read (FILE_SHARE_READ). On POSIX both read
+    // modes take a shared flock: readers meet, an exclusive holder keeps them out.
     ReadShareRead,
 };
 
@@ -104,13 +107,18 @@ private:
 };
 
 // Opens an existing file; an invalid File with the last error on failure.
+// A folder is no file; neither, on POSIX, is a FIFO or a device, which are
+// refused without waiting. Writing to a file marked read-only (no write
+// permission bit on POSIX) fails with kErrorAccessDenied, even for root.
 File OpenExisting(const std::u16string& path, OpenMode mode);
 // Creates a file anew (replacing an existing one, its content discarded),
-// for reading and writing, shared with nobody.
+// for reading and writing, shared with nobody. A file held by another opener
+// or marked read-only is left untouched and the call fails.
 File CreateAnew(const std::u16string& path);
 // Creates a temporary file by its ANSI name for reading and writing, shared
-// with nobody. On POSIX: O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600, so a name
-// planted in a shared temporary folder (a link to a victim file) is refused.
+// with nobody. On Windows CREATE_ALWAYS, in the user's own temporary folder.
+// On POSIX: O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600, so a name planted in a
+// shared temporary folder (a file, or a link to a victim file) is refused.
 File CreateTempFile(const std::string& ansiPath);
 // Deletes a file named in ANSI (temporary files). False on failure.
 bool DeleteTempFile(const std::string& ansiPath);
@@ -168,12 +176,16 @@ std::u16string FileNamePart(std::u16string_view path);
 
 bool FileExists(const std::u16string& path);   // a file, not a folder
 bool FolderExists(const std::u16string& path); // a folder, not a file
-// Creates the folder and every missing folder above it; true if it exists afterwards.
+// Creates the folder and every missing folder above it; true if it exists
+// afterwards. A trailing separator is allowed; an empty path fails.
 bool CreateFolders(const std::u16string& path);
 // Removes a folder only when it is empty.
 bool RemoveEmptyFolder(const std::u16string& path);
-// Copies one file, replacing an existing destination. A read-only destination
-// (no write permission bit on POSIX, even for root) makes the copy fail.
+// Copies one file, replacing an existing destination, with the source's
+// attributes (permissions on POSIX). A read-only destination (no write
+// permission bit on POSIX, even for root), a destination or source held by
+// another opener, and a file copied onto itself make the copy fail with the
+// destination unchanged; a copy that breaks off midway removes the destination.
 bool CopyFileReplacing(const std::u16string& source, const std::u16string& destination);
 bool DeleteFilePath(const std::u16string& path);
 
