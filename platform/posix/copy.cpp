@@ -2,6 +2,7 @@
 // destination is replaced, unless it is marked read-only or held by another
 // opener; the destination keeps the source's permissions and times; a copy
 // that breaks off leaves no half-written destination behind.
+#include "platform/fault_injection.h"
 #include "platform/posix/posix_internal.h"
 
 #include <fcntl.h>
@@ -85,6 +86,8 @@ bool CopyContent(int from, int to) {
 } // namespace
 
 bool CopyFileReplacing(const std::u16string& source, const std::u16string& destination) {
+    if (detail::InjectFailure(testing::Operation::Copy))
+        return false;
     std::string from = posix::NativePath(source);
     std::string to = posix::NativePath(destination);
 

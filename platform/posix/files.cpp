@@ -2,6 +2,7 @@
 // LOCK_EX, the shared ones LOCK_SH, both non-blocking, so that every open of
 // this layer, in this process or another, sees a file held by another one as
 // in use, the way share mode 0 does on Windows.
+#include "platform/fault_injection.h"
 #include "platform/posix/posix_internal.h"
 
 #include <fcntl.h>
@@ -131,6 +132,8 @@ bool File::GetSize(std::uint64_t& size) const {
 }
 
 bool File::SetSize(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Resize))
+        return false;
     if (!FitsOffset(size)) {
         SetLastError(EFBIG);
         return false;
@@ -172,6 +175,8 @@ bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
 }
 
 bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (detail::InjectFailure(testing::Operation::Write))
+        return false;
     if (!RangeFits(offset, bytes.size())) {
         SetLastError(EFBIG);
         return false;
@@ -227,6 +232,8 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
 }
 
 File CreateAnew(const std::u16string& path) {
+    if (detail::InjectFailure(testing::Operation::CreateFile))
+        return File();
     int fd = OpenRetrying(posix::NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         SetLastErrorFromErrno();
@@ -243,6 +250,8 @@ File CreateAnew(const std::u16string& path) {
 }
 
 File CreateTempFile(const std::string& ansiPath) {
+    if (detail::InjectFailure(testing::Operation::CreateFile))
+        return File();
     // O_EXCL | O_NOFOLLOW: in a shared temporary folder a name planted in
     // advance (a file, or a link to some victim file) is refused, never followed.
     int fd =

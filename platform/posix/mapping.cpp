@@ -1,4 +1,5 @@
 // Whole-file mappings on POSIX: one shared mmap of the file at its current size.
+#include "platform/fault_injection.h"
 #include "platform/posix/posix_internal.h"
 
 #include <sys/mman.h>
@@ -42,6 +43,8 @@ void Mapping::Unmap() {
 
 Mapping MapWholeFile(File& file, bool writable) {
     Mapping mapping;
+    if (detail::InjectFailure(testing::Operation::Map))
+        return mapping;
     std::uint64_t size = 0;
     if (!file.IsOpen()) {
         SetLastError(EBADF);

@@ -1,4 +1,5 @@
 // Paths and folders on POSIX.
+#include "platform/fault_injection.h"
 #include "platform/posix/posix_internal.h"
 
 #include <sys/stat.h>
@@ -35,6 +36,8 @@ bool FolderExists(const std::u16string& path) {
 }
 
 bool CreateFolders(const std::u16string& path) {
+    if (detail::InjectFailure(testing::Operation::CreateFolder))
+        return false;
     if (path.empty()) {
         SetLastError(ENOENT);
         return false;

@@ -24,4 +24,9 @@ inline void SetLastErrorFromErrno() {
 // permission bit refuses to be opened for writing, even by root.
 bool HasWriteBit(unsigned mode);
 
+// The arguments of /proc/self/cmdline (each ended by a NUL) as one command
+// line: joined by spaces, an argument holding a space or a tab, or nothing at
+// all, put in double quotes.
+std::string JoinCommandLine(std::string_view arguments);
+
 } // namespace platform::posix

@@ -14,10 +14,6 @@ namespace {
 // buffer of 261 characters gives it.
 constexpr std::size_t kExeNameLimit = 261;
 
-bool NeedsQuotes(const std::string& argument) {
-    return argument.empty() || argument.find_first_of(" \t") != std::string::npos;
-}
-
 } // namespace
 
 std::u16string GetExeFileName() {
@@ -44,26 +40,31 @@ std::vector<std::uint8_t> ReadOwnResource(std::u16string_view, std::u16string_vi
     return {};
 }
 
-std::string CommandLineBytes() {
-    std::ifstream in("/proc/self/cmdline", std::ios::binary);
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The arguments, each ended by a NUL.
+std::string posix::JoinCommandLine(std::string_view arguments) {
     std::string line;
     std::size_t start = 0;
-    while (start < raw.size()) {
-        std::size_t end = raw.find('\0', start);
-        if (end == std::string::npos)
-            end = raw.size();
-        std::string argument = raw.substr(start, end - start);
+    while (start < arguments.size()) {
+        std::size_t end = arguments.find('\0', start);
+        if (end == std::string_view::npos)
+            end = arguments.size();
+        std::string_view argument = arguments.substr(start, end - start);
         if (start != 0)
             line.push_back(' ');
-        if (NeedsQuotes(argument))
-            line += '"' + argument + '"';
-        else
-            line += argument;
+        bool quoted = argument.empty() || argument.find_first_of(" \t") != std::string_view::npos;
+        if (quoted)
+            line.push_back('"');
+        line.append(argument);
+        if (quoted)
+            line.push_back('"');
         start = end + 1;
     }
     return line;
+}
+
+std::string CommandLineBytes() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return posix::JoinCommandLine(raw);
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 // Files on Windows: CreateFileW (CreateFileA on the Windows 9x family) with
 // the share modes that keep a second opener out of a file under update.
+#include "platform/fault_injection.h"
 #include "platform/win32/win32_internal.h"
 
 #include <algorithm>
@@ -74,6 +75,8 @@ bool File::GetSize(std::uint64_t& size) const {
 }
 
 bool File::SetSize(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Resize))
+        return false;
     if (size > kMaxOffset) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -106,6 +109,8 @@ bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
 }
 
 bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (detail::InjectFailure(testing::Operation::Write))
+        return false;
     if (!RangeFits(offset, bytes.size())) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -164,6 +169,8 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
 }
 
 File CreateAnew(const std::u16string& path) {
+    if (detail::InjectFailure(testing::Operation::CreateFile))
+        return File();
     HANDLE h = Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (h == INVALID_HANDLE_VALUE)
         return File();
@@ -171,6 +178,8 @@ File CreateAnew(const std::u16string& path) {
 }
 
 File CreateTempFile(const std::string& ansiPath) {
+    if (detail::InjectFailure(testing::Operation::CreateFile))
+        return File();
     HANDLE h = CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)

@@ -1,4 +1,5 @@
 // Whole-file mappings on Windows: a file-mapping object and one view of all of it.
+#include "platform/fault_injection.h"
 #include "platform/win32/win32_internal.h"
 
 #include <limits>
@@ -41,6 +42,8 @@ void Mapping::Unmap() {
 
 Mapping MapWholeFile(File& file, bool writable) {
     Mapping mapping;
+    if (detail::InjectFailure(testing::Operation::Map))
+        return mapping;
     std::uint64_t size = 0;
     if (!file.IsOpen()) {
         ::SetLastError(ERROR_INVALID_HANDLE);

@@ -1,4 +1,5 @@
 // Paths and folders on Windows.
+#include "platform/fault_injection.h"
 #include "platform/win32/win32_internal.h"
 
 namespace platform {
@@ -59,6 +60,8 @@ bool FolderExists(const std::u16string& path) {
 }
 
 bool CreateFolders(const std::u16string& path) {
+    if (detail::InjectFailure(testing::Operation::CreateFolder))
+        return false;
     if (path.empty()) {
         ::SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
@@ -72,6 +75,8 @@ bool RemoveEmptyFolder(const std::u16string& path) {
 }
 
 bool CopyFileReplacing(const std::u16string& source, const std::u16string& destination) {
+    if (detail::InjectFailure(testing::Operation::Copy))
+        return false;
     if (win32::IsMarkedReadOnly(destination)) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;

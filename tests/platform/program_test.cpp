@@ -7,6 +7,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "platform/posix/posix_internal.h"
+
 #include <cstdlib>
 #include <unistd.h>
 #endif
@@ -31,6 +33,19 @@ TEST(Program, CommandLineStartsWithTheProgram) {
     EXPECT_NE(line.find("test_platform"), std::string::npos) << line;
     EXPECT_NE(line.front(), ' ');
 }
+
+#ifndef _WIN32
+TEST(Program, PosixArgumentsAreJoinedAsOneCommandLine) {
+    using platform::posix::JoinCommandLine;
+    using namespace std::string_literals;
+    EXPECT_EQ(JoinCommandLine("/opt/kesto/kesto\0/used\0"s), "/opt/kesto/kesto /used");
+    EXPECT_EQ(JoinCommandLine("/my skins/kesto\0a b\0c\td\0\0x\0"s),
+              "\"/my skins/kesto\" \"a b\" \"c\td\" \"\" x");
+    EXPECT_EQ(JoinCommandLine("kesto\0"s), "kesto");
+    EXPECT_EQ(JoinCommandLine("kesto"s), "kesto"); // a last argument without its NUL
+    EXPECT_EQ(JoinCommandLine(""s), "");
+}
+#endif
 
 TEST(Program, OwnResources) {
 #ifdef _WIN32
