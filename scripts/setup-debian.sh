@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 wine xvfb xauth
+    wine64 wine xvfb xauth locales
     python3-pefile imagemagick
     llvm lld
 )
