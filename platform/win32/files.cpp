@@ -1,6 +1,14 @@
 // Files on Windows: CreateFileW (CreateFileA on the Windows 9x family) with
 // the share modes that keep a second opener out of a file under update.
 #include "platform/fault_injection.h"
+
+namespace platform {
+namespace {
+// Named before <windows.h> turns CreateFile into CreateFileA.
+constexpr auto kCreateFileOperation = testing::Operation::CreateFile;
+} // namespace
+} // namespace platform
+
 #include "platform/win32/win32_internal.h"
 
 #include <algorithm>
@@ -169,7 +177,7 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
 }
 
 File CreateAnew(const std::u16string& path) {
-    if (detail::InjectFailure(testing::Operation::CreateFile))
+    if (detail::InjectFailure(kCreateFileOperation))
         return File();
     HANDLE h = Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (h == INVALID_HANDLE_VALUE)
@@ -178,7 +186,7 @@ File CreateAnew(const std::u16string& path) {
 }
 
 File CreateTempFile(const std::string& ansiPath) {
-    if (detail::InjectFailure(testing::Operation::CreateFile))
+    if (detail::InjectFailure(kCreateFileOperation))
         return File();
     HANDLE h = CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, 0, nullptr);
