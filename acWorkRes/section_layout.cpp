@@ -93,6 +93,11 @@ public:
         return node.IsDirectory ? WriteDirectory(node) : WriteLeaf(node);
     }
 
+    // Whether the walk has filled exactly the areas the size pass measured.
+    bool EndsAt(std::uint32_t dirEnd, std::uint32_t nameEnd, std::uint32_t dataEnd) const {
+        return dirCursor_ == dirEnd && nameCursor_ == nameEnd && dataCursor_ == dataEnd;
+    }
+
 private:
     bool WriteDirectory(const TResItem& dir) {
         const std::uint32_t at = dirCursor_;
@@ -136,6 +141,9 @@ private:
         if (!(out_.PutU32(at, rva_ + dataAt) && out_.PutU32(at + 4, leaf.DataSize) &&
               out_.PutU32(at + 8, leaf.CodePage) && out_.PutU32(at + 12, leaf.Reserved)))
             return false;
+        // The padding up to the next multiple of 4 is zero.
+        if (!out_.Fill(std::uint64_t{dataAt} + leaf.DataSize, *step - leaf.DataSize, 0))
+            return false;
         const auto destination = out_.Bytes().subspan(dataAt, leaf.DataSize);
         if (leaf.ImageData)
             return out_.PutBytes(dataAt,
@@ -144,7 +152,7 @@ private:
             return out_.PutBytes(dataAt, leaf.DataCopy);
         if (leaf.TempFile.IsOpen())
             return leaf.TempFile.ReadAt(0, destination);
-        return true; // no data: the zero bytes stay
+        return out_.Fill(dataAt, leaf.DataSize, 0); // no data: zero bytes
     }
 
     ByteWriter out_;
@@ -167,7 +175,11 @@ bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const Se
     if (*dataStart >= kResourceHighBit || !CheckedAdd(ResourceRva, *newSize))
         return false;
     SectionBuilder builder(ResourceRva, image, sizes.DirAreaSize, *dataStart);
-    return builder.Write(root);
+    const std::uint32_t namesEnd = sizes.DirAreaSize + sizes.NameAreaSize;
+    // Every byte is written, the gap before the data area as zeros, so the
+    // image may start out uninitialised.
+    return builder.Write(root) && builder.EndsAt(sizes.DirAreaSize, namesEnd, *newSize) &&
+           ByteWriter(image).Fill(namesEnd, *dataStart - namesEnd, 0);
 }
 
 } // namespace acWorkRes

@@ -43,12 +43,13 @@ struct SectionSizes {
 bool ComputeSectionSizes(const TResItem& node, SectionSizes& sizes);
 
 // Writes the section for the tree at `root` into `image`, which holds exactly
-// NewSize zero bytes, with `sizes` from ComputeSectionSizes of that tree. Data
+// NewSize bytes, with `sizes` from ComputeSectionSizes of that tree. Every
+// byte is written, padding and gaps as zeros, whatever `image` held. Data
 // entries carry image addresses: ResourceRva + offset in the section. Leaf
 // data is copied from the old view (ImageData), the data copy or the leaf's
 // temporary file. False when the section could not be addressed
-// (ResourceRva + NewSize beyond 32 bits, areas reaching into the flag bit) or
-// a temporary file cannot be read.
+// (ResourceRva + NewSize beyond 32 bits, areas reaching into the flag bit),
+// the tree does not fill the measured areas, or a temporary file cannot be read.
 bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
                        std::span<std::uint8_t> image);
 

@@ -319,7 +319,9 @@ bool Commit(ResourceUpdateHandle& handle) {
     auto plan = Planner(oldImage, *headers, *section, *newSize).Make();
     if (!plan)
         return false;
-    std::vector<std::uint8_t> sectionImage(*newSize);
+    // BuildSectionImage writes every byte: no need to clear the buffer first.
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(*newSize);
+    const std::span<std::uint8_t> sectionImage(buffer.get(), *newSize);
     if (!BuildSectionImage(plan->ResourceRva, *handle.Root, sizes, sectionImage))
         return false;
 

@@ -6,27 +6,64 @@
 
 namespace acWorkRes {
 
-TResLink FindDirectory(TResItem& directory, const ResourceId& key) {
-    TResLink link = &directory.FirstChild;
-    for (; *link; link = &(*link)->Next) {
-        const TResItem& child = **link;
-        if (!child.IsDirectory)
-            continue;
-        if (key.IsName() ? child.Name == key.Name()
-                         : (!child.IsNamed() && child.Id == std::int32_t{key.Number()}))
-            break;
-    }
-    return link;
+namespace {
+
+// Whether `child` stands before a new directory named `name` or, when the
+// name is empty, numbered `id`: names first, by code units, then numbers in
+// ascending (signed) order.
+bool SortsBefore(const TResItem& child, const std::u16string& name, std::int32_t id) {
+    if (!name.empty())
+        return child.IsNamed() && NameSortsBefore(child.Name, name);
+    return child.IsNamed() || child.Id < id;
 }
 
-TResLink FindLanguage(TResItem& directory, std::uint16_t language) {
+bool Matches(const TResItem& child, const ResourceId& key) {
+    return key.IsName() ? child.Name == key.Name()
+                        : (!child.IsNamed() && child.Id == std::int32_t{key.Number()});
+}
+
+} // namespace
+
+ChildPlace LocateDirectory(TResItem& directory, const ResourceId& key) {
+    static const std::u16string noName;
+    const std::u16string& name = key.IsName() ? key.Name() : noName;
+    ChildPlace place;
     TResLink link = &directory.FirstChild;
     for (; *link; link = &(*link)->Next) {
         const TResItem& child = **link;
+        if (!place.Insert && !SortsBefore(child, name, key.Number()))
+            place.Insert = link;
+        if (child.IsDirectory && Matches(child, key))
+            break;
+    }
+    place.Match = link;
+    if (!place.Insert)
+        place.Insert = link;
+    return place;
+}
+
+TResLink FindDirectory(TResItem& directory, const ResourceId& key) {
+    return LocateDirectory(directory, key).Match;
+}
+
+ChildPlace LocateLanguage(TResItem& directory, std::uint16_t language) {
+    ChildPlace place;
+    TResLink link = &directory.FirstChild;
+    for (; *link; link = &(*link)->Next) {
+        const TResItem& child = **link;
+        if (!place.Insert && child.Id >= std::int32_t{language})
+            place.Insert = link;
         if (!child.IsDirectory && child.Id == std::int32_t{language})
             break;
     }
-    return link;
+    place.Match = link;
+    if (!place.Insert)
+        place.Insert = link;
+    return place;
+}
+
+TResLink FindLanguage(TResItem& directory, std::uint16_t language) {
+    return LocateLanguage(directory, language).Match;
 }
 
 bool NameSortsBefore(const std::u16string& a, const std::u16string& b) {
@@ -48,10 +85,7 @@ bool HasRoomForChild(const TResItem& directory) {
     return directory.NamedCount + directory.IdCount < kMaxEntriesPerDirectory;
 }
 
-namespace {
-
-// Puts `child` in front of the node at `at` and counts it in `parent`.
-TResItem& LinkChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> child) noexcept {
+TResItem& InsertChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> child) noexcept {
     if (child->IsNamed())
         ++parent.NamedCount;
     else
@@ -61,18 +95,11 @@ TResItem& LinkChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> chi
     return **at;
 }
 
-} // namespace
-
 TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexcept {
     TResLink at = &parent.FirstChild;
-    if (child->IsNamed()) {
-        while (*at && (*at)->IsNamed() && NameSortsBefore((*at)->Name, child->Name))
-            at = &(*at)->Next;
-    } else {
-        while (*at && ((*at)->IsNamed() || (*at)->Id < child->Id))
-            at = &(*at)->Next;
-    }
-    return LinkChild(parent, at, std::move(child));
+    while (*at && SortsBefore(**at, child->Name, child->Id))
+        at = &(*at)->Next;
+    return InsertChild(parent, at, std::move(child));
 }
 
 bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* data,
@@ -105,17 +132,23 @@ bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* d
     return true;
 }
 
+std::unique_ptr<TResItem> NewLeaf(std::uint16_t language, const std::uint8_t* data,
+                                  std::uint32_t size) {
+    auto leaf = std::make_unique<TResItem>();
+    if (!StoreLeafData(*leaf, language, data, size))
+        return nullptr;
+    return leaf;
+}
+
 TResItem* AddLanguage(TResItem& nameDirectory, std::uint16_t language, const std::uint8_t* data,
                       std::uint32_t size) {
     if (!HasRoomForChild(nameDirectory))
         return nullptr;
-    auto leaf = std::make_unique<TResItem>();
-    if (!StoreLeafData(*leaf, language, data, size))
+    auto leaf = NewLeaf(language, data, size);
+    if (!leaf)
         return nullptr;
-    TResLink at = &nameDirectory.FirstChild;
-    while (*at && (*at)->Id < leaf->Id)
-        at = &(*at)->Next;
-    return &LinkChild(nameDirectory, at, std::move(leaf));
+    return &InsertChild(nameDirectory, LocateLanguage(nameDirectory, language).Insert,
+                        std::move(leaf));
 }
 
 void RemoveChain(std::span<const TResLink> links, std::size_t levels) noexcept {
@@ -157,54 +190,75 @@ bool ReplaceLeaf(TResLink link, std::uint16_t language, const std::uint8_t* data
     return true;
 }
 
-bool Store(TResItem& root, TResLink typeLink, TResLink nameLink, TResLink leafLink,
-           const ResourceId& type, const ResourceId& name, std::uint16_t language,
-           const std::uint8_t* data, std::uint32_t size) {
-    if (leafLink && *leafLink)
-        return ReplaceLeaf(leafLink, language, data, size);
+// Where the type, name and language of one call stand in the tree.
+struct ItemPlaces {
+    ChildPlace Type;
+    ChildPlace Name;     // walked only when the type directory exists
+    ChildPlace Language; // walked only when the name directory exists
+    TResItem* TypeDirectory = nullptr;
+    TResItem* NameDirectory = nullptr;
+};
 
-    // Missing directories are built off the tree and linked in only once the
-    // leaf holds its data, so a failure leaves the tree as it was.
-    std::unique_ptr<TResItem> newType;
-    std::unique_ptr<TResItem> newName;
-    TResItem* typeDirectory = typeLink->get();
-    if (!typeDirectory) {
-        if (!HasRoomForChild(root))
-            return false;
-        newType = NewDirectory(type);
-        typeDirectory = newType.get();
+ItemPlaces Locate(TResItem& root, const ResourceId& type, const ResourceId& name,
+                  std::uint16_t language) {
+    ItemPlaces places;
+    places.Type = LocateDirectory(root, type);
+    places.TypeDirectory = places.Type.Match->get();
+    if (places.TypeDirectory) {
+        places.Name = LocateDirectory(*places.TypeDirectory, name);
+        places.NameDirectory = places.Name.Match->get();
     }
-    TResItem* nameDirectory = (nameLink && *nameLink) ? nameLink->get() : nullptr;
-    if (!nameDirectory) {
-        if (!HasRoomForChild(*typeDirectory))
-            return false;
-        newName = NewDirectory(name);
-        nameDirectory = newName.get();
-    }
-    if (!AddLanguage(*nameDirectory, language, data, size))
+    if (places.NameDirectory)
+        places.Language = LocateLanguage(*places.NameDirectory, language);
+    return places;
+}
+
+bool Store(TResItem& root, const ItemPlaces& at, const ResourceId& type, const ResourceId& name,
+           std::uint16_t language, const std::uint8_t* data, std::uint32_t size) {
+    if (at.NameDirectory && *at.Language.Match)
+        return ReplaceLeaf(at.Language.Match, language, data, size);
+
+    // The new leaf, and the directories missing above it, are built off the
+    // tree and linked in only once the leaf holds its data, so a failure
+    // leaves the tree as it was.
+    TResItem& parent =
+        at.NameDirectory ? *at.NameDirectory : (at.TypeDirectory ? *at.TypeDirectory : root);
+    if (!HasRoomForChild(parent))
         return false;
-    if (newName)
-        AddDirectory(*typeDirectory, std::move(newName));
-    if (newType)
-        AddDirectory(root, std::move(newType));
+    auto leaf = NewLeaf(language, data, size);
+    if (!leaf)
+        return false;
+    if (at.NameDirectory) {
+        InsertChild(*at.NameDirectory, at.Language.Insert, std::move(leaf));
+        return true;
+    }
+    auto nameDirectory = NewDirectory(name);
+    InsertChild(*nameDirectory, &nameDirectory->FirstChild, std::move(leaf));
+    if (at.TypeDirectory) {
+        InsertChild(*at.TypeDirectory, at.Name.Insert, std::move(nameDirectory));
+        return true;
+    }
+    auto typeDirectory = NewDirectory(type);
+    InsertChild(*typeDirectory, &typeDirectory->FirstChild, std::move(nameDirectory));
+    InsertChild(root, at.Type.Insert, std::move(typeDirectory));
     return true;
 }
 
-void Delete(TResLink rootLink, TResLink typeLink, TResLink nameLink, TResLink leafLink,
-            const ResourceId& name, std::uint16_t language) {
-    if (leafLink && *leafLink) {
-        const TResLink chain[] = {leafLink, nameLink, typeLink, rootLink};
+void Delete(TResLink rootLink, const ItemPlaces& at, const ResourceId& name,
+            std::uint16_t language) {
+    if (at.NameDirectory && *at.Language.Match) {
+        const TResLink chain[] = {at.Language.Match, at.Name.Match, at.Type.Match, rootLink};
         RemoveChain(chain, 3);
-    } else if (nameLink && *nameLink) {
+    } else if (at.NameDirectory) {
         // Language 0 stands for every language of the name.
         if (language == 0) {
-            const TResLink chain[] = {nameLink, typeLink, rootLink};
+            const TResLink chain[] = {at.Name.Match, at.Type.Match, rootLink};
             RemoveChain(chain, 2);
         }
-    } else if (*typeLink) {
+    } else if (at.TypeDirectory) {
         // Name 0 with language 0 stands for the whole type.
         if (language == 0 && !name.IsName() && name.Number() == 0) {
-            const TResLink chain[] = {typeLink, rootLink};
+            const TResLink chain[] = {at.Type.Match, rootLink};
             RemoveChain(chain, 1);
         }
     }
@@ -269,13 +323,10 @@ bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
         return false;
     try {
         TResItem& root = *handle->Root;
-        const TResLink typeLink = FindDirectory(root, type);
-        const TResLink nameLink = *typeLink ? FindDirectory(**typeLink, name) : nullptr;
-        const TResLink leafLink =
-            (nameLink && *nameLink) ? FindLanguage(**nameLink, language) : nullptr;
+        const ItemPlaces places = Locate(root, type, name, language);
         if (data)
-            return Store(root, typeLink, nameLink, leafLink, type, name, language, data, size);
-        Delete(&handle->Root, typeLink, nameLink, leafLink, name, language);
+            return Store(root, places, type, name, language, data, size);
+        Delete(&handle->Root, places, name, language);
         return true;
     } catch (...) {
         return false;

@@ -20,13 +20,25 @@
 
 namespace acWorkRes {
 
-// The link to the first child directory of `directory` that matches `key`
-// (a number: no Name and that Id; a name: that Name, code unit for code
-// unit), or the link at the end of the list. Leaves are passed over.
+// Where a key stands in a directory, found in one walk: `Match` is the link
+// to the first child that matches it, or the end link; `Insert`, meaningful
+// when nothing matched, is the link before which a new child for the key
+// belongs (the first child that does not sort before it).
+struct ChildPlace {
+    TResLink Match = nullptr;
+    TResLink Insert = nullptr;
+};
+
+// Child directories only (leaves are passed over) that match `key`: a number
+// matches a child without Name with that Id; a name matches that Name, code
+// unit for code unit.
+ChildPlace LocateDirectory(TResItem& directory, const ResourceId& key);
 TResLink FindDirectory(TResItem& directory, const ResourceId& key);
 
-// The link to the first leaf whose Id is `language`, or the end link.
-// Directories are passed over; there is no fallback to another language.
+// Leaves only (directories are passed over) whose Id is `language`; there is
+// no fallback to another language. A new leaf goes before the first child
+// whose Id is not smaller.
+ChildPlace LocateLanguage(TResItem& directory, std::uint16_t language);
 TResLink FindLanguage(TResItem& directory, std::uint16_t language);
 
 // Whether named entries `a` and `b` stand in this order.
@@ -39,8 +51,12 @@ std::unique_ptr<TResItem> NewDirectory(const ResourceId& key);
 // entries in 16 bits.
 bool HasRoomForChild(const TResItem& directory);
 
-// Links the prepared directory `child` into `parent` at its sorted place and
-// counts it. Cannot fail; the caller has checked HasRoomForChild.
+// Links `child` in front of the node at `at` (a link of `parent`'s list) and
+// counts it. The caller has chosen `at` by the order above and checked
+// HasRoomForChild.
+TResItem& InsertChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> child) noexcept;
+
+// Links the prepared directory `child` into `parent` at its sorted place.
 TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexcept;
 
 // Gives `leaf` the data: a copy in DataCopy up to LargeDataThreshold bytes,
@@ -51,6 +67,11 @@ TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexce
 // swap in a fresh leaf instead.
 bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* data,
                    std::uint32_t size);
+
+// A new, unlinked leaf for `language` holding the data; nullptr when the data
+// cannot be stored.
+std::unique_ptr<TResItem> NewLeaf(std::uint16_t language, const std::uint8_t* data,
+                                  std::uint32_t size);
 
 // Inserts a new leaf for `language` holding the data into `nameDirectory`
 // before the first child whose Id is not smaller. nullptr (nothing changed)

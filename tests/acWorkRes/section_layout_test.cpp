@@ -31,7 +31,8 @@ Tree(const ResourceId& type, const ResourceId& name,
 std::vector<std::uint8_t> Build(const TResItem& root, std::uint32_t rva, SectionSizes& sizes) {
     sizes = {};
     EXPECT_TRUE(ComputeSectionSizes(root, sizes));
-    std::vector<std::uint8_t> image(sizes.NewSize().value_or(0));
+    // Filled with 0xCC: every byte of the section, gaps included, must be written.
+    std::vector<std::uint8_t> image(sizes.NewSize().value_or(0), 0xCC);
     EXPECT_TRUE(BuildSectionImage(rva, root, sizes, image));
     return image;
 }
@@ -129,10 +130,15 @@ TEST(SectionLayout, RefusesTreesItCannotWriteFaithfully) {
     sizes = {};
     EXPECT_FALSE(ComputeSectionSizes(*longName, sizes));
 
-    // A section that would reach past the 32-bit image addresses.
     sizes = {};
     ASSERT_TRUE(ComputeSectionSizes(*root, sizes));
     std::vector<std::uint8_t> image(*sizes.NewSize());
+    // Sizes measured for another tree: the walk does not fill them.
+    SectionSizes other = sizes;
+    other.DataAreaSize += 4;
+    std::vector<std::uint8_t> bigger(*other.NewSize());
+    EXPECT_FALSE(BuildSectionImage(0x1000, *root, other, bigger));
+    // A section that would reach past the 32-bit image addresses.
     EXPECT_FALSE(BuildSectionImage(0xFFFFFFF0u, *root, sizes, image));
     EXPECT_TRUE(BuildSectionImage(0xFFFFFFFFu - *sizes.NewSize(), *root, sizes, image));
     // Sizes that overflow 32 bits are refused, not wrapped.
