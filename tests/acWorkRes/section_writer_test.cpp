@@ -3,6 +3,7 @@
 #include "acWorkRes/acWorkRes.h"
 #include "acWorkRes/resource_tree.h"
 #include "acWorkRes/section_writer.h"
+#include "platform/fault_injection.h"
 #include "test_modules.h"
 
 #include <gtest/gtest.h>
@@ -465,6 +466,62 @@ TEST(SectionWriter, ACommitThatCannotBeLaidOutLeavesTheFileAlone) {
     noAlignment.FileAlignment = 0;
     const auto noAlignmentBytes = noAlignment.Bytes();
     EXPECT_TRUE(SameBytes(noAlignmentBytes, Commit(path, noAlignmentBytes, AddAbc(), false)));
+}
+
+TEST(SectionWriter, EveryFailingFileOperationLeavesAWholeModule) {
+    // Each write, resize, mapping and file creation of one growing update
+    // fails in turn. Whatever fails, the module is either the old one or the
+    // new one holding exactly the items that were accepted, and no temporary
+    // file stays behind.
+    ScratchFolder scratch;
+    const auto path = scratch.Path("faults.dll");
+    const auto original = TemplateModule().Bytes();
+    struct Item {
+        ResourceId Name;
+        std::vector<std::uint8_t> Data;
+        std::string Tree; // as ReadBack shows it
+        std::string Walk; // as pecheck.py shows it
+    };
+    // In the order of the section: names first, then numbers.
+    std::vector<Item> items = {{u"NAME", {4, 5}, "", ""},
+                               {1, {1, 2, 3}, "", ""},
+                               {7, std::vector<std::uint8_t>(40000, 7), "", ""}};
+    for (Item& item : items) {
+        const std::string name =
+            item.Name.IsName() ? std::string("\"NAME\"") : std::to_string(item.Name.Number());
+        const std::string size = std::to_string(item.Data.size());
+        item.Tree = "10/" + name + "/1049:" + size + ":" +
+                    Sum(item.Data.data(), static_cast<std::uint32_t>(item.Data.size()));
+        item.Walk = "res 10 " + name + " 1049 " + size;
+    }
+    for (std::uint64_t n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        WriteFile(path, original);
+        platform::testing::FailNthOperation(n);
+        std::vector<std::string> tree, walk;
+        bool committed = false;
+        if (ResourceUpdateHandle* handle = BeginResourceUpdate(U16(path), false)) {
+            for (const Item& item : items) {
+                if (UpdateResourceItem(handle, kRtRcData, item.Name, 1049, item.Data.data(),
+                                       static_cast<std::uint32_t>(item.Data.size()))) {
+                    tree.push_back(item.Tree);
+                    walk.push_back(item.Walk);
+                }
+            }
+            committed = EndResourceUpdate(handle, false);
+        }
+        const bool failed = platform::testing::InjectedFailureHappened();
+        platform::testing::FailNthOperation(0);
+        EXPECT_EQ(scratch.TempFileCount(), 0u);
+        if (committed) {
+            EXPECT_EQ(ReadBack(path), tree);
+            EXPECT_TRUE(PassesPeCheck(path, walk));
+        } else {
+            EXPECT_TRUE(SameBytes(original, ReadFile(path)));
+        }
+        if (!failed)
+            break;
+    }
 }
 
 TEST(ImageChecksum, FoldsCarriesAndCountsAnOddLastByte) {
