@@ -106,23 +106,27 @@ bool FrmWindow::CreateControls() {
 
 void FrmWindow::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
+    // The controls take the new font and the window the new icons before the
+    // old ones go, so that nothing ever holds a deleted handle.
     UniqueFont font = CreateDesignFont(dpi);
-    if (font != nullptr)
+    if (font != nullptr) {
+        SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        for (HWND control : controls_)
+            if (control != nullptr)
+                SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         font_ = std::move(font);
+    }
     textHeight_ = TextHeightOf(font_.get());
     scaledClient_ = ScaleToTextHeight(kFrmDesign.ClientSize, textHeight_);
     for (int i = 0; i < 3; ++i)
         scaledBounds_[i] = ScaleToTextHeight(kDesigns[i]->Bounds, textHeight_);
 
-    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    for (HWND control : controls_)
-        if (control != nullptr)
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-
-    smallIcon_ = LoadMainIcon(Instance(), true, dpi);
-    largeIcon_ = LoadMainIcon(Instance(), false, dpi);
-    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
-    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
+    UniqueIcon smallIcon = LoadMainIcon(Instance(), true, dpi);
+    UniqueIcon largeIcon = LoadMainIcon(Instance(), false, dpi);
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon.get()));
+    smallIcon_ = std::move(smallIcon);
+    largeIcon_ = std::move(largeIcon);
 }
 
 void FrmWindow::SetClientSize(Size client) {
@@ -145,8 +149,8 @@ void FrmWindow::PlaceControls(Size client) {
 void FrmWindow::Show(int showCommand) {
     if (Handle() == nullptr)
         return;
-    if (!centred_) {
-        centred_ = true;
+    if (!shown_) {
+        shown_ = true;
         RECT frame{};
         GetWindowRect(Handle(), &frame);
         const POINT at = CentredPosition(Handle(), {static_cast<int>(frame.right - frame.left),
@@ -308,7 +312,10 @@ LRESULT FrmWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         frm_.TntFormDestroy();
-        PostQuitMessage(0);
+        // Only a shown window has an event loop to end; a hidden one goes
+        // without leaving a quit message behind for a box that follows.
+        if (shown_)
+            PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
         for (HWND& control : controls_)

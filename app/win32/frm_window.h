@@ -60,7 +60,7 @@ private:
     Rect scaledBounds_[3];    // the controls' places in it
     std::wstring pendingLog_; // lines not yet in the log control, each ending in CR LF
     HWND focused_ = nullptr;  // the control that gets the focus back on activation
-    bool centred_ = false;
+    bool shown_ = false;      // shown (and centred) once
     int waitCursors_ = 0;
 };
 

@@ -1,13 +1,13 @@
 #!/bin/sh
 # Takes a screenshot of the Windows program's window under Xvfb:
-#   screenshot.sh PROGRAM.exe OUTPUT.png
-# The program runs under wine64 in a prefix of its own beside OUTPUT (the
-# tests' prefix has the null graphics driver, which draws nothing), with
-# Wine's X11 driver on a virtual screen, in a temporary program folder that
-# holds the example skin. Where xdotool is there, Enter (the default button)
+#   screenshot.sh PROGRAM.exe OUTPUT.png [PREFIX]
+# The program runs under wine64 with Wine's X11 driver on a virtual screen,
+# in a prefix of its own (PREFIX, by default "wine-prefix-x11" beside
+# OUTPUT's folder; the tests' prefix has the null graphics driver, which draws
+# nothing), in a temporary program folder that holds the example skin. Where xdotool is there, Enter (the default button)
 # builds the example skin first, so the log has something to show. The
 # screen is saved with ImageMagick's import. Exit code 77 (skipped) when
-# Xvfb, ImageMagick or wine64 is missing.
+# Xvfb, ImageMagick or wine64 is missing, or the virtual screen cannot start.
 set -u
 exe=$1
 out=$2
@@ -24,7 +24,8 @@ done
 outdir=$(dirname "$out")
 mkdir -p "$outdir"
 outdir=$(cd "$outdir" && pwd)
-export WINEPREFIX="$outdir/wine-prefix-x11"
+rm -f "$out"
+export WINEPREFIX="${3:-$(dirname "$outdir")/wine-prefix-x11}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
@@ -35,6 +36,7 @@ cp "$exe" "$work/KestoSkinBuilder.exe"
 
 cat >"$work/shot.sh" <<'INNER'
 set -u
+touch "$WORK/screen-started"
 if [ ! -f "$WINEPREFIX/.ksb-ready" ]; then
     rm -rf "$WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1
@@ -53,6 +55,7 @@ for font in tahoma.ttf tahomabd.ttf marlett.ttf; do
 done
 cd "$WORK"
 "$WINE" KestoSkinBuilder.exe >/dev/null 2>&1 &
+program=$!
 shown=""
 for _ in $(seq 1 300); do
     if command -v xdotool >/dev/null 2>&1; then
@@ -72,13 +75,19 @@ fi
 sleep 1
 import -window root "$OUT"
 rc=$?
-"$WINESERVER" -k >/dev/null 2>&1
+kill "$program" 2>/dev/null
+wait "$program" 2>/dev/null
+"$WINESERVER" -w
 exit $rc
 INNER
 
 WORK=$work OUT=$outdir/$(basename "$out") WINE=$wine WINESERVER=$wineserver \
     xvfb-run -a -s "-screen 0 1024x768x24" sh "$work/shot.sh"
 rc=$?
+if [ ! -f "$work/screen-started" ]; then
+    echo "the virtual screen did not start: screenshot skipped"
+    exit 77
+fi
 if [ $rc -ne 0 ] || [ ! -s "$out" ]; then
     echo "no screenshot (exit code $rc)"
     exit 1

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace shell_test {
@@ -117,6 +118,28 @@ TEST_F(ShellWindow, ShowsTheWindowTableCentredOnTheScreen) {
     const RECT& area = monitor.rcWork;
     EXPECT_NEAR(frame.left - area.left, area.right - frame.right, 1);
     EXPECT_NEAR(frame.top - area.top, area.bottom - frame.bottom, 1);
+}
+
+// Run by test_wine_shell_120dpi, in a prefix set to 120 dots per inch, where
+// Tahoma 8 pt is taller than the design's 13 pixels.
+TEST_F(ShellWindow, IsScaledByTheFontsTextHeightAtOtherDpi) {
+    const char* wanted = std::getenv("KSB_SHELL_DPI");
+    if (wanted == nullptr)
+        GTEST_SKIP() << "for a prefix at other dots per inch (KSB_SHELL_DPI)";
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, std::atoi(wanted));
+    const int textHeight = TahomaTextHeight();
+    ASSERT_GT(textHeight, 13) << "the font is no taller here; nothing would be scaled";
+
+    const SIZE client = ClientSize(window);
+    EXPECT_EQ(client.cx, MulDiv(kDesignClientWidth, textHeight, 13));
+    EXPECT_EQ(client.cy, MulDiv(kDesignClientHeight, textHeight, 13));
+    EXPECT_GT(client.cx, kDesignClientWidth);
+    EXPECT_TRUE(HasBounds(btnBuild, ScaledBounds(kBtnBuild))) << "btnBuild";
+    EXPECT_TRUE(HasBounds(log, ScaledBounds(kLog))) << "log";
+    EXPECT_TRUE(HasBounds(btnUsed, ScaledBounds(kBtnUsed))) << "btnUsed";
 }
 
 TEST_F(ShellWindow, ControlsHaveTheirKindsCaptionsAndStyles) {
