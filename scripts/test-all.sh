@@ -51,6 +51,21 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 build windows
 run_ctest windows build/windows
 
+# The two programs build the example to the same modules; Wine's loader reads
+# the example's strings back.
+echo "=== cross-build check"
+if KSB_WINEPREFIX="$root/build/windows/wine-prefix" /usr/bin/python3 tests/integration/cross_check.py \
+    --linux build/release/app/qt/KestoSkinBuilder \
+    --windows build/windows/app/win32/KestoSkinBuilder.exe \
+    --load-strings build/windows/tests/wine_example/load_strings.exe \
+    --wine cmake/wine-run.sh; then
+    passed=$((passed + 1))
+    summary+=("cross-build: identical modules, strings read back")
+else
+    failed=$((failed + 1))
+    summary+=("cross-build: FAILED (see above)")
+fi
+
 build windows-i686
 summary+=("windows-i686: compiled")
 
