@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 wine xvfb xauth locales
+    wine64 wine xvfb xauth xdotool locales
     python3-pefile imagemagick
     llvm lld
 )
@@ -17,5 +17,5 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    apt-get install -y -q "${missing[@]}"
 fi
