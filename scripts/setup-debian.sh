@@ -3,9 +3,9 @@
 set -euo pipefail
 packages=(
     cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 wine xvfb xauth xdotool locales
+    wine64 wine fonts-wine xvfb xauth xdotool locales
     python3-pefile imagemagick
     llvm lld
 )
