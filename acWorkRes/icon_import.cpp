@@ -1,6 +1,7 @@
 #include "acWorkRes/icon_import.h"
 
 #include "acWorkRes/byte_reader.h"
+#include "acWorkRes/child_index.h"
 #include "acWorkRes/update_ops.h"
 #include "platform/platform.h"
 
@@ -124,8 +125,12 @@ bool RemoveIconGroup(ResourceUpdateHandle& handle, const ResourceId& name, std::
 }
 
 std::optional<std::uint16_t> NextFreeIconId(ResourceUpdateHandle& handle, std::int32_t& StartId) {
-    const TResItem* type = handle.Root ? FindDirectory(*handle.Root, kRtIcon)->get() : nullptr;
-    if (type) {
+    TResItem* type = handle.Root ? FindDirectory(*handle.Root, kRtIcon)->get() : nullptr;
+    if (const ChildIndex* index = type ? UsableChildIndex(*type) : nullptr) {
+        // A long list in strict order: the free ID is found by binary search.
+        StartId = static_cast<std::int32_t>(std::min<std::int64_t>(
+            index->LowestFreeNumber(StartId), std::numeric_limits<std::int32_t>::max()));
+    } else if (type) {
         // Numbered entries stand in ascending order, so one pass finds the
         // lowest free ID. A module read from a file may break that order; its
         // IDs are then sorted first.
@@ -169,10 +174,20 @@ bool HasFreeIconIds(ResourceUpdateHandle& handle, std::span<const std::uint16_t>
         return true;
     if (StartId < 0 || StartId > kLastIconId)
         return false;
+    // Each image in the tree and each old ID takes at most one ID of the
+    // range: when the range is that much larger, there is no need to count.
+    TResItem* type = FindDirectory(*handle.Root, kRtIcon)->get();
+    const ChildIndex* index = type ? UsableChildIndex(*type) : nullptr;
+    const std::uint64_t range = std::uint64_t{kLastIconId} + 1 - StartId;
+    if (index || !type) {
+        const std::uint64_t images = index ? index->Size() : 0;
+        if (range >= needed + oldIds.size() + images)
+            return true;
+    }
     std::vector<bool> taken(std::size_t{kLastIconId} + 1);
     for (const std::uint16_t id : oldIds)
         taken[id] = true;
-    if (const TResItem* type = FindDirectory(*handle.Root, kRtIcon)->get()) {
+    if (type) {
         for (const TResItem* child = type->FirstChild.get(); child; child = child->Next.get())
             if (child->IsDirectory && !child->IsNamed() && child->Id >= 0 &&
                 child->Id <= kLastIconId)

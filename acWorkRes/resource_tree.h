@@ -30,6 +30,12 @@ constexpr std::uint32_t kMaxEntriesPerDirectory = 0xFFFF;
 // recursive walk of the tree shallow.
 constexpr unsigned kMaxDirectoryDepth = 32;
 
+// A sorted index over a long child list, and its disposal (child_index.h).
+class ChildIndex;
+struct ChildIndexDeleter {
+    void operator()(ChildIndex* index) const noexcept;
+};
+
 // One node of the tree: a directory or a data leaf. A directory owns its
 // children (FirstChild, then each child's Next); a leaf owns its data copy and
 // its temporary file, which is deleted when the node goes.
@@ -61,6 +67,10 @@ struct TResItem {
     platform::File TempFile;
     std::uint32_t CodePage = 0;
     std::uint32_t Reserved = 0;
+
+    // Directory part: a cache of the list for look-ups in long lists, kept by
+    // the edits that link and unlink children (child_index.h).
+    std::unique_ptr<ChildIndex, ChildIndexDeleter> Index;
 
     bool IsNamed() const { return !Name.empty(); }
 };

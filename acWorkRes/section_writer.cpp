@@ -7,6 +7,7 @@
 #include "acWorkRes/section_layout.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -52,14 +53,32 @@ bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t d
 }
 
 std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes) {
-    // Word sums are gathered in 64 bits and folded once at the end: the
-    // one's-complement sum is the same as folding after every word.
+    // The one's-complement sum of the 16-bit words does not depend on how
+    // wide the words are gathered, as long as every carry comes back in: a
+    // little-endian 32-bit word is its low word plus 65536 times its high
+    // word, and 65536 is 1 modulo 65535. So four bytes at a time go into a
+    // 64-bit sum (no overflow below 2^34 bytes), which is folded to 16 bits
+    // once, at the end; only an all-zero input folds to 0.
     std::uint64_t sum = 0;
-    const std::size_t pairs = bytes.size() / 2;
-    for (std::size_t i = 0; i < pairs; ++i)
-        sum += static_cast<std::uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (bytes.size() % 2 != 0)
-        sum += bytes.back();
+    const std::size_t quads = bytes.size() / 4;
+    const std::uint8_t* p = bytes.data();
+    for (std::size_t i = 0; i < quads; ++i, p += 4) {
+        std::uint32_t word;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&word, p, sizeof word);
+        } else {
+            word = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+                   std::uint32_t{p[3]} << 24;
+        }
+        sum += word;
+    }
+    std::size_t at = quads * 4;
+    if (bytes.size() - at >= 2) {
+        sum += static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8));
+        at += 2;
+    }
+    if (at < bytes.size())
+        sum += bytes[at]; // an odd last byte is a word whose high byte is 0
     while (sum > 0xFFFF)
         sum = (sum & 0xFFFF) + (sum >> 16);
     return static_cast<std::uint32_t>(sum + bytes.size());

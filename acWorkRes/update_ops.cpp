@@ -1,5 +1,6 @@
 #include "acWorkRes/update_ops.h"
 
+#include "acWorkRes/child_index.h"
 #include "acWorkRes/pe_headers.h"
 
 #include <new>
@@ -25,6 +26,15 @@ bool Matches(const TResItem& child, const ResourceId& key) {
 } // namespace
 
 ChildPlace LocateDirectory(TResItem& directory, const ResourceId& key) {
+    // A long list in key order is searched through its index; the answer is
+    // the one the walk below would give. (An empty name, which the walk lets
+    // match a numbered child, is left to the walk.)
+    const bool emptyName = key.IsName() && key.Name().empty();
+    if (const ChildIndex* index = emptyName ? nullptr : UsableChildIndex(directory)) {
+        if (const auto place = index->Locate(directory, key))
+            return {place->Match, place->Insert};
+        DropChildIndex(directory);
+    }
     static const std::u16string noName;
     const std::u16string& name = key.IsName() ? key.Name() : noName;
     ChildPlace place;
@@ -92,7 +102,10 @@ TResItem& InsertChild(TResItem& parent, TResLink at, std::unique_ptr<TResItem> c
         ++parent.IdCount;
     child->Next = std::move(*at);
     *at = std::move(child);
-    return **at;
+    TResItem& linked = **at;
+    if (parent.Index && !parent.Index->Inserted(linked, linked.Next.get()))
+        DropChildIndex(parent);
+    return linked;
 }
 
 TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexcept {
@@ -154,6 +167,8 @@ TResItem* AddLanguage(TResItem& nameDirectory, std::uint16_t language, const std
 void RemoveChain(std::span<const TResLink> links, std::size_t levels) noexcept {
     for (std::size_t i = 0; i < levels && i + 1 < links.size(); ++i) {
         TResItem& parent = **links[i + 1];
+        if (parent.Index && !parent.Index->Removed(**links[i]))
+            DropChildIndex(parent);
         std::unique_ptr<TResItem> victim = std::move(*links[i]);
         if (victim->IsNamed())
             --parent.NamedCount;
