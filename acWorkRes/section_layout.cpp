@@ -164,15 +164,22 @@ private:
 
 } // namespace
 
-bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
-                       std::span<std::uint8_t> image) {
+bool SectionAddressable(std::uint32_t ResourceRva, const SectionSizes& sizes) {
     const auto dataStart = sizes.DataStart();
     const auto newSize = sizes.NewSize();
-    if (!dataStart || !newSize || image.size() != *newSize)
-        return false;
     // Entries keep table and name offsets below the flag bit, data entries
     // hold image addresses.
-    if (*dataStart >= kResourceHighBit || !CheckedAdd(ResourceRva, *newSize))
+    return dataStart && newSize && *dataStart < kResourceHighBit &&
+           CheckedAdd(ResourceRva, *newSize);
+}
+
+bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
+                       std::span<std::uint8_t> image) {
+    if (!SectionAddressable(ResourceRva, sizes))
+        return false;
+    const auto dataStart = sizes.DataStart();
+    const auto newSize = sizes.NewSize();
+    if (image.size() != *newSize)
         return false;
     SectionBuilder builder(ResourceRva, image, sizes.DirAreaSize, *dataStart);
     const std::uint32_t namesEnd = sizes.DirAreaSize + sizes.NameAreaSize;

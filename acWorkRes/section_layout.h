@@ -42,6 +42,11 @@ struct SectionSizes {
 // whose data copy is not DataSize bytes long.
 bool ComputeSectionSizes(const TResItem& node, SectionSizes& sizes);
 
+// Whether a section of these sizes can be addressed at ResourceRva: the
+// areas' offsets stay below the entries' flag bit and ResourceRva + NewSize
+// fits 32 bits. BuildSectionImage writes nothing when this fails.
+bool SectionAddressable(std::uint32_t ResourceRva, const SectionSizes& sizes);
+
 // Writes the section for the tree at `root` into `image`, which holds exactly
 // NewSize bytes, with `sizes` from ComputeSectionSizes of that tree. Every
 // byte is written, padding and gaps as zeros, whatever `image` held. Data

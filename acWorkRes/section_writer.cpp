@@ -316,6 +316,27 @@ void FixDebugDirectory(ByteWriter out, const PeHeaders& headers, const CommitPla
     }
 }
 
+// Readies the leaves under `node` for a section written after the old view
+// is gone: data read from the module is copied into memory, and each
+// temporary file must be long enough for its leaf. False when one is not.
+bool TakeLeavesOffTheView(TResItem& node) {
+    if (!node.IsDirectory) {
+        if (node.ImageData) {
+            node.DataCopy.assign(node.ImageData, node.ImageData + node.DataSize);
+            node.ImageData = nullptr;
+        } else if (node.DataCopy.empty() && node.TempFile.IsOpen()) {
+            std::uint64_t size = 0;
+            return node.TempFile.GetSize(size) && size >= node.DataSize;
+        }
+        return true;
+    }
+    for (TResItem* child = node.FirstChild.get(); child; child = child->Next.get()) {
+        if (!TakeLeavesOffTheView(*child))
+            return false;
+    }
+    return true;
+}
+
 bool Commit(ResourceUpdateHandle& handle) {
     const auto headers = ReadPe32Headers(handle.View.Bytes());
     if (!headers || !handle.Root)
@@ -326,8 +347,8 @@ bool Commit(ResourceUpdateHandle& handle) {
         return false;
     }
 
-    // Lay the section out and build it completely while the old view, which
-    // unchanged leaves point into, is still mapped.
+    // Lay the section out while the old view, which unchanged leaves point
+    // into, is still mapped.
     SectionSizes sizes;
     if (!ComputeSectionSizes(*handle.Root, sizes))
         return false;
@@ -338,10 +359,13 @@ bool Commit(ResourceUpdateHandle& handle) {
     auto plan = Planner(oldImage, *headers, *section, *newSize).Make();
     if (!plan)
         return false;
-    // BuildSectionImage writes every byte: no need to clear the buffer first.
-    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(*newSize);
-    const std::span<std::uint8_t> sectionImage(buffer.get(), *newSize);
-    if (!BuildSectionImage(plan->ResourceRva, *handle.Root, sizes, sectionImage))
+    // The section is written straight into the resized module rather than
+    // built in memory and copied in, which would hold the section twice.
+    // What could make the writing fail is ruled out before the file changes:
+    // the addresses are checked, every temporary file must hold its data,
+    // and the data of leaves still inside the old module, which the resize
+    // moves or covers, is taken off the old view first.
+    if (!SectionAddressable(plan->ResourceRva, sizes) || !TakeLeavesOffTheView(*handle.Root))
         return false;
 
     if (plan->RawDelta != 0 || plan->FileSize < plan->SectionEnd) {
@@ -360,7 +384,9 @@ bool Commit(ResourceUpdateHandle& handle) {
             return false;
     }
     FixDebugDirectory(out, *headers, *plan);
-    if (!out.PutBytes(plan->SectionOffset, sectionImage) ||
+    if (!out.Has(plan->SectionOffset, plan->NewRawSize) ||
+        !BuildSectionImage(plan->ResourceRva, *handle.Root, sizes,
+                           handle.View.Bytes().subspan(plan->SectionOffset, *newSize)) ||
         !out.Fill(std::uint64_t{plan->SectionOffset} + *newSize, plan->NewRawSize - *newSize, 0))
         return false;
     return UpdateImageChecksum(handle.View.Bytes(), handle.View.Size());
