@@ -82,7 +82,7 @@ public:
         : section_(section), base_(sectionBase), address_(sectionAddress),
           // Every node but the root stands for an 8-byte entry of its own; a
           // file that yields more nodes shares or loops its tables.
-          budget_(section.size() / kResourceDirectoryEntrySize + 1) {}
+          budget_(section.size() / kResourceDirectoryEntrySize + 1), dataBudget_(section.size()) {}
 
     std::unique_ptr<TResItem> ParseEntry(std::uint32_t nameField, std::uint32_t offsetField,
                                          unsigned depth) {
@@ -158,6 +158,13 @@ private:
         const std::uint32_t inSection = *dataRva - address_;
         if (!section_.Has(inSection, *size))
             return false;
+        // Each leaf's data lies apart from the others', so together they fit
+        // in the section. Entries that share their data would have the new
+        // section, which holds every leaf's own copy, grow with the square
+        // of the old one.
+        if (*size > dataBudget_)
+            return false;
+        dataBudget_ -= *size;
         leaf.DataSize = *size;
         leaf.CodePage = *codePage;
         leaf.Reserved = *reserved;
@@ -169,6 +176,7 @@ private:
     const std::uint8_t* base_;
     std::uint32_t address_;
     std::size_t budget_;
+    std::size_t dataBudget_;
 };
 
 } // namespace

@@ -99,7 +99,8 @@ platform::File OpenModuleFile(const std::u16string& fileName, bool write);
 // raw data inside the file (`sectionRawSize` bytes, cut at the end of the
 // file); a directory must list its named entries first, and a named entry
 // must have a name. nullptr when any of this fails, for a loop or nesting
-// deeper than kMaxDirectoryDepth (std::bad_alloc when memory runs out).
+// deeper than kMaxDirectoryDepth, and for leaves whose data together exceed
+// the section (entries sharing data) (std::bad_alloc when memory runs out).
 // Leaves point at their data inside `image` (ImageData); nothing is copied.
 std::unique_ptr<TResItem> ParseResourceDirectory(std::span<const std::uint8_t> image,
                                                  std::uint32_t sectionOffset,

@@ -24,10 +24,17 @@ bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t d
         return view.IsMapped();
     };
     if (size < offset) {
-        view.Unmap();
-        if (!file.SetSize(offset) || !remap())
+        // Nothing lies behind `offset` to be moved, so the file goes straight
+        // to its final size: the bytes it gains are zeros either way, and a
+        // damaged header that puts `offset` gigabytes past the end never has
+        // the file grow that far first.
+        const std::uint64_t shrink = delta < 0 ? 0 - static_cast<std::uint64_t>(delta) : 0;
+        if (shrink > offset)
             return false;
-        size = offset;
+        const std::uint64_t target =
+            delta < 0 ? offset - shrink : offset + static_cast<std::uint64_t>(delta);
+        view.Unmap();
+        return file.SetSize(target) && remap();
     }
     const std::uint64_t tail = size - offset;
     if (delta > 0) {
@@ -99,6 +106,9 @@ bool UpdateImageChecksum(std::span<std::uint8_t> view, std::uint64_t fileSize) {
 
 namespace {
 
+// The largest FileAlignment the PE format allows.
+constexpr std::uint32_t kMaxFileAlignment = 0x10000;
+
 // One 32-bit header field and its value after the commit.
 struct HeaderPatch {
     std::uint64_t Offset;
@@ -142,6 +152,11 @@ public:
         const auto resourceRva = Field(headers_.DataDirectory(kResourceDirectoryIndex));
         const auto oldTableSize = Field(headers_.DataDirectory(kResourceDirectoryIndex) + 4);
         if (!fileAlignment || !sectionAlignment || !resourceRva || !oldTableSize)
+            return std::nullopt;
+        // The section's raw size is padded to FileAlignment with zeros. The
+        // format allows at most 64 KiB; a larger unit, up to 4 GiB, would
+        // have the commit write gigabytes of padding.
+        if (*fileAlignment > kMaxFileAlignment)
             return std::nullopt;
         plan_.ResourceRva = *resourceRva;
         const auto newRaw = RoundUp(plan_.NewSize, *fileAlignment);

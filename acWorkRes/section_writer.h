@@ -13,8 +13,9 @@ namespace acWorkRes {
 
 // Grows (delta > 0) or shrinks (delta < 0) the file by |delta| bytes at
 // `offset`: every byte from `offset` to the end moves by delta, with one
-// overlapping move inside the mapping. A file shorter than `offset` is first
-// extended to it with zeros (delta 0 does only that). Leaves the whole file
+// overlapping move inside the mapping. A file shorter than `offset` has no
+// tail: it is set at once to offset + delta, the bytes it gains zeros (delta 0
+// extends it to `offset`). Leaves the whole file
 // mapped read/write in `view`. False when the file cannot be resized or
 // mapped again; a failed growth sets the file back to its old size.
 bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t delta,

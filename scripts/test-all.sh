@@ -69,6 +69,15 @@ fi
 build windows-i686
 summary+=("windows-i686: compiled")
 
+# Each fuzz target for KSB_FUZZ_SECONDS (default 60) on its corpus; one entry.
+if bash fuzz/run_fuzzers.sh "${KSB_FUZZ_SECONDS:-60}"; then
+    passed=$((passed + 1))
+    summary+=("fuzz: no finding")
+else
+    failed=$((failed + 1))
+    summary+=("fuzz: FINDING (see above)")
+fi
+
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"

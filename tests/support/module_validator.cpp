@@ -46,6 +46,14 @@ public:
         return std::move(problems_);
     }
 
+    std::vector<ResourceLeaf> Leaves() {
+        if (Headers() && ResourceSection()) {
+            std::vector<std::uint32_t> path;
+            Directory(0, 0, path, {}, {});
+        }
+        return std::move(leaves_);
+    }
+
 private:
     template <typename... T> void Problem(T&&... parts) {
         std::ostringstream s;
@@ -165,6 +173,13 @@ private:
             Problem("directory entries at ", Hex(offset), " outside the section");
             return;
         }
+        // Every entry of a tree stands in a table of its own; a walk that
+        // meets more entries than the section can hold shares tables.
+        visited_ += named + numbered;
+        if (visited_ > rsrc_.Size() / 8 + 1) {
+            Problem("directory tables shared between entries at ", Hex(offset));
+            return;
+        }
         path.push_back(offset);
         std::u16string lastName;
         std::int64_t lastId = -1;
@@ -196,7 +211,7 @@ private:
             }
             std::vector<std::uint32_t> childIds = ids;
             std::vector<std::u16string> childNames = names;
-            childIds.push_back(i < named ? 0xFFFFFFFFu : id);
+            childIds.push_back(i < named ? ResourceLeaf::kNamed : id);
             childNames.push_back(text);
             const std::uint32_t childOffset = target & ~kTop;
             if (target & kTop) {
@@ -212,7 +227,8 @@ private:
             } else {
                 if (depth != 2)
                     Problem("data entry at depth ", depth, " at ", Hex(e));
-                DataEntry(childOffset, childIds, childNames);
+                else
+                    DataEntry(childOffset, childIds, childNames);
             }
         }
         path.pop_back();
@@ -243,18 +259,18 @@ private:
             return;
         }
         auto data = rsrc_.Slice(rva - resourceRva_, size);
-        Leaf leaf{ids[0], ids[1], names[1], {data->begin(), data->end()}};
-        leaves_.push_back(std::move(leaf));
+        leaves_.push_back(ResourceLeaf{ids[0], names[0], ids[1], names[1], ids[2],
+                                       std::vector<std::uint8_t>(data->begin(), data->end())});
     }
 
     void Resources() {
         std::vector<std::uint32_t> path;
         Directory(0, 0, path, {}, {});
         std::set<std::uint32_t> iconIds;
-        for (const Leaf& l : leaves_)
-            if (l.type == 3 && l.name != 0xFFFFFFFFu)
+        for (const ResourceLeaf& l : leaves_)
+            if (l.type == 3 && l.name != ResourceLeaf::kNamed)
                 iconIds.insert(l.name);
-        for (const Leaf& l : leaves_) {
+        for (const ResourceLeaf& l : leaves_) {
             ByteReader d(l.data);
             if (l.type == 6 && options_.checkStringBlocks) {
                 std::uint64_t pos = 0;
@@ -287,13 +303,6 @@ private:
         }
     }
 
-    struct Leaf {
-        std::uint32_t type;
-        std::uint32_t name;
-        std::u16string nameText;
-        std::vector<std::uint8_t> data;
-    };
-
     ByteReader in_;
     ValidationOptions options_;
     std::vector<std::string> problems_;
@@ -303,7 +312,8 @@ private:
     std::uint32_t resourceRva_ = 0, resourceSize_ = 0;
     Section section_;
     ByteReader rsrc_;
-    std::vector<Leaf> leaves_;
+    std::vector<ResourceLeaf> leaves_;
+    std::uint64_t visited_ = 0;
 };
 
 } // namespace
@@ -330,6 +340,10 @@ std::uint32_t ComputeImageChecksum(std::span<const std::uint8_t> file) {
 std::vector<std::string> ValidateModule(std::span<const std::uint8_t> file,
                                         const ValidationOptions& options) {
     return Validator(file, options).Run();
+}
+
+std::vector<ResourceLeaf> ListResources(std::span<const std::uint8_t> file) {
+    return Validator(file, {.checkChecksum = false}).Leaves();
 }
 
 } // namespace ksbtest

@@ -1,0 +1,103 @@
+#include "fuzz/targets.h"
+
+#include "fuzz/fuzz_helper.h"
+#include "platform/platform.h"
+#include "skin/build_driver.h"
+#include "skin/template_module.h"
+
+#include <string_view>
+
+namespace ksbfuzz {
+
+void ModuleTarget(std::span<const std::uint8_t> input) {
+    const fs::path module = ScratchRoot() / "module.dll";
+    WriteBytes(module, input);
+    platform::SetLastError(0);
+    acWorkRes::ResourceUpdateHandle* handle =
+        acWorkRes::BeginResourceUpdate(Native16(module), false);
+    if (!handle) {
+        Expect(platform::LastError() != 0, "refused without an error code");
+        Expect(ReadBytes(module) == Bytes(input.begin(), input.end()), "a refused module changed");
+    } else {
+        const FixedEdits applied = ApplyFixedEdits(handle);
+        const bool committed = acWorkRes::EndResourceUpdate(handle, false);
+        const Bytes output = ReadBytes(module);
+        if (!committed) {
+            Expect(output == Bytes(input.begin(), input.end()),
+                   "a failed commit changed the module");
+        } else if (IsSoundInput(input)) {
+            ExpectSoundModule(output, "committed module");
+            ExpectFixedEditsApplied(input, output, applied);
+            acWorkRes::ResourceUpdateHandle* again =
+                acWorkRes::BeginResourceUpdate(Native16(module), false);
+            Expect(again != nullptr, "the committed module cannot be opened again");
+            acWorkRes::EndResourceUpdate(again, true);
+        }
+    }
+    ExpectNoTemporaryFiles("by the module target");
+}
+
+void IconTarget(std::span<const std::uint8_t> input) {
+    const fs::path module = ScratchRoot() / "icons.dll";
+    const fs::path icon = ScratchRoot() / "input.ico";
+    WriteBytes(module, skin::TemplateModule());
+    WriteBytes(icon, input);
+    acWorkRes::ResourceUpdateHandle* handle =
+        acWorkRes::BeginResourceUpdate(Native16(module), false);
+    Expect(handle != nullptr, "the template cannot be opened");
+    const auto images = ReadIcoImages(input);
+    const std::uint32_t expected = images ? 0 : platform::kErrorInvalidData;
+    // Imported under a name, under a number, then under the name again,
+    // which replaces the first group and hands its IDs on.
+    for (const acWorkRes::ResourceId& name :
+         {acWorkRes::ResourceId(u"FUZZ"), acWorkRes::ResourceId(1), acWorkRes::ResourceId(u"FUZZ")})
+        Expect(acWorkRes::AddIconFromFile(handle, name, 1049, Native16(icon)) == expected,
+               "unexpected import result");
+    Expect(acWorkRes::EndResourceUpdate(handle, false), "the commit failed");
+    const Bytes output = ReadBytes(module);
+    ExpectSoundModule(output, "module with imported icons");
+    const std::uint32_t count = images ? static_cast<std::uint32_t>(images->size()) : 0;
+    Expect(CountResources(output, 3) == 2 * count, "images left over or missing");
+    if (images) {
+        ExpectIconGroup(output, u"FUZZ", input, *images, 50);
+        ExpectIconGroup(output, std::uint16_t{1}, input, *images, 50 + count);
+    }
+    ExpectNoTemporaryFiles("by the icon target");
+}
+
+namespace {
+
+class CollectedLog final : public skin::BuildLog {
+public:
+    void AppendLine(std::u16string_view line) override { last = line; }
+    std::u16string last;
+};
+
+} // namespace
+
+void ScriptTarget(std::span<const std::uint8_t> input) {
+    const Bytes markers[] = {{0xFF, 0xFE}, {0xFE, 0xFF}, {0xEF, 0xBB, 0xBF}, {}};
+    for (const Bytes& marker : markers) {
+        Bytes script = marker;
+        script.insert(script.end(), input.begin(), input.end());
+        WriteBytes(ProgramPath("Files/vistel.rc"), script);
+        CollectedLog log;
+        std::vector<std::u16string> usedFiles;
+        try {
+            skin::BuildSkins(false, ProgramFolder(), log, usedFiles);
+            Expect(log.last.find(u"not found !") != std::u16string::npos,
+                   "the build did not end with the last row");
+            const Bytes output = ReadBytes(ProgramPath("_skin/vistel.dll"));
+            ExpectSoundModule(output, "built module");
+            ExpectStringBlockOf(script, output);
+        } catch (const skin::GeneralError& error) {
+            Expect(error.Message().starts_with(u"Cannot open file \""), "unexpected build error");
+        }
+        Expect(!usedFiles.empty() && usedFiles.front() == u"vistel.rc",
+               "the script is not the first used file");
+        ExpectDataFilesUnchanged();
+        ExpectNoTemporaryFiles("by the script target");
+    }
+}
+
+} // namespace ksbfuzz

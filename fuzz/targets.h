@@ -1,0 +1,24 @@
+// The bodies of the fuzz targets, one per parser. Each takes one input,
+// runs it through the real code in a private scratch folder and reports
+// every broken expectation to the violation handler (fuzz_helper.h).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace ksbfuzz {
+
+// The input as a module file: opened for update, the fixed edits applied,
+// committed, and the result re-opened and checked.
+void ModuleTarget(std::span<const std::uint8_t> input);
+
+// The input as an .ico file, imported three times into a template copy
+// (under a name, under a number, and under the name again), committed and
+// checked.
+void IconTarget(std::span<const std::uint8_t> input);
+
+// The input as the text of a skin script in each of the four encodings, each
+// built in full in a scratch program folder and the module checked.
+void ScriptTarget(std::span<const std::uint8_t> input);
+
+} // namespace ksbfuzz

@@ -1,0 +1,66 @@
+#include "sweep_support.h"
+
+#include "platform/platform.h"
+#include "support/temp_environment.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace sweep {
+
+Snapshot TakeSnapshot(const fs::path& folder) {
+    Snapshot files;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, ignored)) {
+        if (!entry.is_regular_file())
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[fs::relative(entry.path(), folder).generic_string()] = {
+            std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    return files;
+}
+
+ExampleProgram::ExampleProgram() {
+    static int made = 0;
+    root_ = ksbtest::PrivateTempFolder() / ("program-" + std::to_string(++made));
+    Reset();
+}
+
+ExampleProgram::~ExampleProgram() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::u16string ExampleProgram::Folder() const {
+    return platform::Utf8ToUtf16(root_.string()) + u"/";
+}
+
+void ExampleProgram::Reset() {
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    fs::copy(fs::path(KSB_SOURCE_DIR) / "examples" / "Files", root_ / "Files",
+             fs::copy_options::recursive);
+}
+
+std::size_t KeptLog::Count(std::u16string_view line) const {
+    std::size_t n = 0;
+    for (const std::u16string& l : lines)
+        n += l == line ? 1 : 0;
+    return n;
+}
+
+void ExpectNothingLeftOpen(std::size_t descriptors, const std::string& when) {
+    EXPECT_EQ(ksbtest::OpenDescriptorCount(), descriptors) << "descriptors left open " << when;
+    for (const std::string& file : ksbtest::MappedFilesBelow(ksbtest::PrivateTempFolder()))
+        ADD_FAILURE() << file << " still mapped " << when;
+    for (const std::string& file : ksbtest::UpdaterTempFiles(ksbtest::PrivateTempFolder()))
+        ADD_FAILURE() << "temporary file " << file << " left " << when;
+}
+
+std::string Utf8(std::u16string_view text) {
+    return platform::Utf16ToUtf8(text);
+}
+
+} // namespace sweep
