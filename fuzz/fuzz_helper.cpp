@@ -51,7 +51,9 @@ public:
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
-    const fs::path& Root() const { return root_; }
+    const fs::path& Root() const {
+        return root_;
+    }
 
 private:
     fs::path root_;
