@@ -399,6 +399,7 @@ bool Commit(ResourceUpdateHandle& handle) {
             return false;
     }
     FixDebugDirectory(out, *headers, *plan);
+    handle.View.PrepareForWriting(plan->SectionOffset, plan->NewRawSize);
     if (!out.Has(plan->SectionOffset, plan->NewRawSize) ||
         !BuildSectionImage(plan->ResourceRva, *handle.Root, sizes,
                            handle.View.Bytes().subspan(plan->SectionOffset, *newSize)) ||

@@ -143,6 +143,12 @@ public:
     std::span<std::uint8_t> Bytes() const { return {data_, size_}; }
     void Unmap();
 
+    // A hint that bytes [offset, offset + length) of the view (cut to it) are
+    // about to be written: where the system can, their pages are made present
+    // and writable in one call instead of one fault per page. Changes no byte
+    // and reports nothing; Windows has no such call and does nothing.
+    void PrepareForWriting(std::uint64_t offset, std::uint64_t length) const noexcept;
+
 private:
     friend Mapping MapWholeFile(File& file, bool writable);
     std::uint8_t* data_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <limits>
 
@@ -39,6 +40,23 @@ void Mapping::Unmap() {
     data_ = nullptr;
     size_ = 0;
     mappingHandle_ = 0;
+}
+
+void Mapping::PrepareForWriting(std::uint64_t offset, std::uint64_t length) const noexcept {
+#ifdef MADV_POPULATE_WRITE
+    if (data_ == nullptr || offset >= size_)
+        return;
+    const std::uint64_t end = length < size_ - offset ? offset + length : size_;
+    // madvise wants a page-aligned start.
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(data_ + offset) / page * page;
+    const auto last = reinterpret_cast<std::uintptr_t>(data_ + end);
+    // Older kernels refuse the advice (EINVAL); the writes then fault as usual.
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
 }
 
 Mapping MapWholeFile(File& file, bool writable) {

@@ -40,6 +40,10 @@ void Mapping::Unmap() {
     mappingHandle_ = 0;
 }
 
+void Mapping::PrepareForWriting(std::uint64_t, std::uint64_t) const noexcept {
+    // Windows offers prefetching for reading only; the writes fault as usual.
+}
+
 Mapping MapWholeFile(File& file, bool writable) {
     Mapping mapping;
     if (detail::InjectFailure(testing::Operation::Map))
