@@ -121,6 +121,14 @@ void ExpectSoundModule(std::span<const std::uint8_t> module, const std::string& 
         Violation(what + ": " + problem);
 }
 
+void ExpectCommittedModule(std::span<const std::uint8_t> module) {
+    const acWorkRes::ByteReader in(module);
+    const auto nt = in.U32(0x3C);
+    const auto stored = nt ? in.U32(std::uint64_t{*nt} + 24 + 64) : std::nullopt;
+    Expect(stored && *stored == ksbtest::ComputeImageChecksum(module),
+           "the committed module's CheckSum is not its own");
+}
+
 bool IsSoundInput(std::span<const std::uint8_t> module) {
     if (!ksbtest::ValidateModule(module, {.checkChecksum = false}).empty())
         return false;

@@ -48,6 +48,9 @@ void ExpectNoTemporaryFiles(const std::string& when);
 // The module validator's problems, each a finding.
 void ExpectSoundModule(std::span<const std::uint8_t> module, const std::string& what);
 
+// The stored CheckSum of a committed module is the one of its bytes.
+void ExpectCommittedModule(std::span<const std::uint8_t> module);
+
 // True for a module whose commit the writer must turn into a sound module:
 // the validator finds nothing in it but a stale checksum, and its headers
 // make the section's new sizes expressible (see the comment in the source).

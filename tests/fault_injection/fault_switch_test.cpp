@@ -57,28 +57,31 @@ protected:
 
 TEST_F(FaultSwitchTest, OnlyTheNthCountedOperationFails) {
     const std::vector<std::uint8_t> bytes = {'a', 'b', 'c'};
+    const std::string name = Path("$kiv$res$count$").string();
     FailNthOperation(2);
-    platform::File file = platform::CreateAnew(U16(Path("f.bin"))); // 1: create, 2: resize to 0
-    EXPECT_FALSE(file.IsOpen());
-    EXPECT_TRUE(InjectedFailureHappened());
-    file = platform::CreateAnew(U16(Path("f.bin"))); // 3 and 4
+    platform::File file = platform::CreateTempFile(name); // 1
     ASSERT_TRUE(file.IsOpen());
-    EXPECT_TRUE(file.WriteAt(0, bytes)); // 5
-    EXPECT_EQ(OperationsCounted(), 5u);
+    EXPECT_FALSE(file.WriteAt(0, bytes)); // 2
+    EXPECT_TRUE(InjectedFailureHappened());
+    EXPECT_TRUE(file.WriteAt(0, bytes)); // 3
+    EXPECT_TRUE(file.SetSize(2));        // 4
+    EXPECT_EQ(OperationsCounted(), 4u);
 
     // Off: nothing is counted and nothing fails.
     FailNthOperation(0);
-    EXPECT_TRUE(file.WriteAt(3, bytes));
+    EXPECT_TRUE(file.WriteAt(2, bytes));
     EXPECT_EQ(OperationsCounted(), 0u);
     EXPECT_FALSE(InjectedFailureHappened());
 
-    // Reads and opens of existing files are not counted.
+    // Reads, opens of existing files and deletions are not counted.
     FailNthOperation(1);
     std::vector<std::uint8_t> all;
     EXPECT_TRUE(file.ReadAll(all));
+    EXPECT_EQ(all, (std::vector<std::uint8_t>{'a', 'b', 'a', 'b', 'c'}));
     file.Close();
-    EXPECT_TRUE(platform::OpenExisting(U16(Path("f.bin")), platform::OpenMode::ReadShareRead));
-    EXPECT_TRUE(platform::FileExists(U16(Path("f.bin"))));
+    EXPECT_TRUE(
+        platform::OpenExisting(U16(Path("$kiv$res$count$")), platform::OpenMode::ReadShareRead));
+    EXPECT_TRUE(platform::DeleteTempFile(name));
     EXPECT_EQ(OperationsCounted(), 0u);
     EXPECT_FALSE(InjectedFailureHappened());
 }

@@ -42,7 +42,7 @@ TEST(UsedFilesSweep, EveryFailingOperationKeepsEachFileWholeInOneOfTheFolders) {
     EXPECT_EQ(TakeSnapshot(usedFolder), original);
     EXPECT_TRUE(TakeSnapshot(files).empty());
     // The discarding build, then a folder and a copy for each of ten files.
-    ASSERT_GE(operations, 3u * 5u + 10u * 2u);
+    ASSERT_GE(operations, 3u * 4u + 10u * 2u);
     const std::size_t descriptors = ksbtest::OpenDescriptorCount();
 
     for (std::uint64_t n = 1; n <= operations; ++n) {

@@ -74,6 +74,9 @@ std::vector<std::string> UpdaterTempFiles(const fs::path& folder) {
 }
 
 std::size_t OpenDescriptorCount() {
+#ifdef _WIN32
+    return 0; // handles are not listed the POSIX way; under Wine the list is Wine's
+#endif
     std::error_code ignored;
     std::size_t count = 0;
     for (fs::directory_iterator it("/proc/self/fd", ignored), end; !ignored && it != end;
@@ -84,6 +87,9 @@ std::size_t OpenDescriptorCount() {
 
 std::vector<std::string> MappedFilesBelow(const fs::path& folder) {
     std::vector<std::string> files;
+#ifdef _WIN32
+    return files;
+#endif
     std::ifstream maps("/proc/self/maps");
     const std::string prefix = folder.string();
     for (std::string line; std::getline(maps, line);) {

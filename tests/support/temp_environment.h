@@ -34,11 +34,12 @@ const fs::path& PrivateTempFolder();
 // The names of the updater's temporary files in `folder`.
 std::vector<std::string> UpdaterTempFiles(const fs::path& folder);
 
-// The process's open file descriptors, as /proc/self/fd lists them; 0 where
-// the system has no such list.
+// The process's open file descriptors, as /proc/self/fd lists them; 0 on
+// Windows.
 std::size_t OpenDescriptorCount();
 
-// The files below `folder` that the process has mapped (/proc/self/maps).
+// The files below `folder` that the process has mapped (/proc/self/maps);
+// none on Windows.
 std::vector<std::string> MappedFilesBelow(const fs::path& folder);
 
 } // namespace ksbtest
