@@ -124,5 +124,46 @@ TEST(CommandLineRun, AnErrorShowsTheBoxThenTheWindowWithTheLog) {
     EXPECT_EQ(code, 0u);
 }
 
+// A module held open with share mode 0 by another process keeps the build out:
+// the run ends with "Cannot create file" and writes nothing after it, and the
+// held file keeps its bytes.
+TEST(CommandLineRun, AModuleHeldWithoutSharingEndsTheRun) {
+    ProgramFolder folder;
+    folder.Write(L"Files\\vistel.rc", "STRINGTABLE\nBEGIN\n1 one\nEND\n");
+    folder.Write(L"Files\\tavo.rc", "STRINGTABLE\nBEGIN\n1 two\nEND\n");
+    folder.Write(L"_skin\\vistel.dll", "held");
+    const std::wstring held = folder.Path() + L"_skin\\vistel.dll";
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    StartedProgram program(folder, L"build");
+    ASSERT_TRUE(program.Started());
+    HWND box = WaitForWindow(program, L"#32770", kApplicationTitle, true);
+    ASSERT_NE(box, nullptr) << "no error box";
+    std::wstring message;
+    for (HWND child : Children(box))
+        if (TextOf(child).starts_with(L"Cannot create file"))
+            message = TextOf(child);
+    EXPECT_TRUE(message.starts_with(L"Cannot create file \"" + held + L"\". ")) << Narrow(message);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    HWND window = WaitForWindow(program, nullptr, kCaption, true);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(Lines(program.StandardOutput()),
+              (std::vector<std::wstring>{kSeparator, L"vistel.rc"}));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD code = 1234;
+    ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(code, 0u);
+
+    char bytes[8] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(holder, bytes, sizeof bytes, &read, nullptr));
+    CloseHandle(holder);
+    EXPECT_EQ(std::string(bytes, read), "held");
+    EXPECT_FALSE(folder.Exists(L"_skin\\tavo_pics.dll")) << "a row after the error was built";
+}
+
 } // namespace
 } // namespace shell_test
