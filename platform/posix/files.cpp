@@ -96,23 +96,6 @@ bool RangeFits(std::uint64_t offset, std::size_t length) {
 
 } // namespace
 
-File::~File() {
-    Close();
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kInvalid;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
 void File::Close() {
     if (handle_ != kInvalid) {
         // The lock goes with the last descriptor of the open file.

@@ -10,30 +10,6 @@
 
 namespace platform {
 
-Mapping::~Mapping() {
-    Unmap();
-}
-
-Mapping::Mapping(Mapping&& other) noexcept
-    : data_(other.data_), size_(other.size_), mappingHandle_(other.mappingHandle_) {
-    other.data_ = nullptr;
-    other.size_ = 0;
-    other.mappingHandle_ = 0;
-}
-
-Mapping& Mapping::operator=(Mapping&& other) noexcept {
-    if (this != &other) {
-        Unmap();
-        data_ = other.data_;
-        size_ = other.size_;
-        mappingHandle_ = other.mappingHandle_;
-        other.data_ = nullptr;
-        other.size_ = 0;
-        other.mappingHandle_ = 0;
-    }
-    return *this;
-}
-
 void Mapping::Unmap() {
     if (data_ != nullptr)
         munmap(data_, size_);

@@ -50,23 +50,6 @@ HANDLE Open(const std::u16string& path, DWORD access, DWORD share, DWORD disposi
 
 } // namespace
 
-File::~File() {
-    Close();
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = kInvalid;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = kInvalid;
-    }
-    return *this;
-}
-
 void File::Close() {
     if (handle_ != kInvalid) {
         CloseHandle(win32::ToHandle(handle_));
