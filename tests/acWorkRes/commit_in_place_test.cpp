@@ -99,6 +99,9 @@ TEST(CommitInPlace, DataLeftInTheModuleSurvivesShrinkingAndGrowing) {
 }
 
 TEST(CommitInPlace, ATemporaryFileThatLostItsDataStopsTheCommitBeforeTheModuleChanges) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the updater holds its temporary files unshared: no one else can cut them";
+#endif
     ScratchFolder scratch;
     const auto path = scratch.Path("cut.dll");
     const auto original = ModuleWithLaterSection();
