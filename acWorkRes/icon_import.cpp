@@ -177,13 +177,15 @@ bool HasFreeIconIds(ResourceUpdateHandle& handle, std::span<const std::uint16_t>
     // Each image in the tree and each old ID takes at most one ID of the
     // range: when the range is that much larger, there is no need to count.
     TResItem* type = FindDirectory(*handle.Root, kRtIcon)->get();
-    const ChildIndex* index = type ? UsableChildIndex(*type) : nullptr;
-    const std::uint64_t range = std::uint64_t{kLastIconId} + 1 - StartId;
-    if (index || !type) {
-        const std::uint64_t images = index ? index->Size() : 0;
-        if (range >= needed + oldIds.size() + images)
-            return true;
+    std::uint64_t images = 0;
+    if (const ChildIndex* index = type ? UsableChildIndex(*type) : nullptr) {
+        images = index->Size();
+    } else if (type) {
+        for (const TResItem* child = type->FirstChild.get(); child; child = child->Next.get())
+            ++images;
     }
+    if (std::uint64_t{kLastIconId} + 1 - StartId >= needed + oldIds.size() + images)
+        return true;
     std::vector<bool> taken(std::size_t{kLastIconId} + 1);
     for (const std::uint16_t id : oldIds)
         taken[id] = true;
