@@ -306,6 +306,12 @@ void FixDebugDirectory(ByteWriter out, const PeHeaders& headers, const CommitPla
     }
     if (!holder)
         return;
+    // The entries are read and moved only inside the holder's raw data, which
+    // lies behind the headers: a damaged table or directory must not have
+    // header fields, the PE signature among them, taken for entries.
+    const std::uint64_t rawEnd = std::uint64_t{holder->PointerToRawData} + holder->SizeOfRawData;
+    if (holder->PointerToRawData < headers.SectionHeader(headers.NumberOfSections))
+        return;
     const std::uint64_t start =
         std::uint64_t{holder->PointerToRawData} + (*debugRva - holder->VirtualAddress);
     // A size that is no multiple of an entry is taken as the entry count.
@@ -313,7 +319,7 @@ void FixDebugDirectory(ByteWriter out, const PeHeaders& headers, const CommitPla
         *debugSize % kDebugEntrySize == 0 ? *debugSize / kDebugEntrySize : *debugSize;
     for (std::uint64_t k = 0; k < count; ++k) {
         const std::uint64_t entry = start + k * kDebugEntrySize;
-        if (!out.Has(entry, kDebugEntrySize))
+        if (!out.Has(entry, kDebugEntrySize) || entry + kDebugEntrySize > rawEnd)
             return;
         const std::uint64_t pointerAt = entry + kDebugPointerToRawDataField;
         const std::uint64_t addressAt = entry + kDebugAddressOfRawDataField;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ struct Input {
     fs::path path;
     std::string name; // a test name: the folder and file, letters, digits and '_'
 };
+
+// Shown by GoogleTest for a failing input.
+void PrintTo(const Input& input, std::ostream* out) {
+    *out << input.path.string();
+}
 
 using Body = void (*)(std::span<const std::uint8_t>);
 

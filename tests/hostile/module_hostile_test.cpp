@@ -274,6 +274,37 @@ TEST(HostileModule, AResourceSectionPastTheEndOfTheFile) {
     EXPECT_EQ(after, wrapping);
 }
 
+// A second section laid over the headers holds the debug directory, so
+// that an entry's PointerToRawData field falls on the PE signature. The
+// commit grows the file, and moves only what lies in a section's own data.
+TEST(HostileModule, ADebugDirectoryOverTheHeadersLeavesThemAlone) {
+    Bytes module = Template();
+    Put16(module, kNt + 6, 2);
+    const std::size_t second = kSectionTable + 40;
+    Put32(module, second + 8, 0x200);       // VirtualSize
+    Put32(module, second + 12, 0x100);      // VirtualAddress, below the resource section
+    Put32(module, second + 16, 0x200);      // SizeOfRawData
+    Put32(module, second + 20, 0);          // PointerToRawData: the headers
+    const std::uint32_t debugAt = kNt - 24; // entry 0's PointerToRawData is the signature
+    Put32(module, kOptional + 96 + 6 * 8, 0x100 + debugAt);
+    Put32(module, kOptional + 96 + 6 * 8 + 4, 2 * 28);
+    Scratch scratch;
+    const fs::path path = scratch.Path("debug.dll");
+    WriteFile(path, module);
+    ResourceUpdateHandle* handle = BeginResourceUpdate(U16(path), false);
+    ASSERT_NE(handle, nullptr);
+    const Bytes large(0x1234, 0x42);
+    EXPECT_TRUE(UpdateResourceItem(handle, 10, std::uint16_t{1}, 1049, large.data(), 0x1234));
+    EXPECT_TRUE(EndResourceUpdate(handle, false));
+    const Bytes after = ReadFile(path);
+    EXPECT_EQ(Get32(after, kNt), 0x00004550u);
+    // The DOS header and the signature are as they were.
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + kNt + 4, module.begin()));
+    ResourceUpdateHandle* again = BeginResourceUpdate(U16(path), false);
+    EXPECT_NE(again, nullptr);
+    EXPECT_TRUE(EndResourceUpdate(again, true));
+}
+
 TEST(HostileModule, AlignmentsTheWriterCannotHonourFailTheCommitAndChangeNothing) {
     struct Case {
         const char* what;
