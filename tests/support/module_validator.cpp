@@ -220,8 +220,11 @@ private:
                     Problem("entry at ", Hex(e), " points back into a directory being walked");
                     continue;
                 }
-                if (depth >= 3)
-                    Problem("directory deeper than type, name and language at ", Hex(e));
+                // Types, names, then languages, whose entries are data: a
+                // directory where a language belongs, even an empty one,
+                // breaks the three levels the loader walks.
+                if (depth >= 2)
+                    Problem("directory where a language belongs at ", Hex(e));
                 else
                     Directory(childOffset, depth + 1, path, childIds, childNames);
             } else {

@@ -68,3 +68,54 @@ TEST(ModuleValidator, FindsBrokenStructures) {
 }
 
 } // namespace
+
+namespace {
+
+// The template's resource section at file offset 0x200 replaced by `entries`
+// (offset, value) and a table size of `size` bytes.
+std::vector<std::uint8_t>
+TemplateWithDirectory(const std::vector<std::pair<std::size_t, std::uint32_t>>& entries,
+                      std::uint32_t size) {
+    std::vector<std::uint8_t> t = Template();
+    std::fill(t.begin() + 0x200, t.end(), 0);
+    for (const auto& [at, value] : entries)
+        Put32(t, 0x200 + at, value);
+    Put32(t, 0x144, size); // DataDirectory[2].Size
+    Put32(t, 0x1B8, size); // the section's VirtualSize
+    Put32(t, 0x110, ksbtest::ComputeImageChecksum(t));
+    return t;
+}
+
+TEST(ModuleValidator, ListsLeavesWithTheirPathAndFindsMisplacedLevels) {
+    // root -> type 10 -> name 1 -> language 1049 -> 4 bytes "data" at 0x58.
+    const std::vector<std::pair<std::size_t, std::uint32_t>> tree = {
+        {0x0C, 0x00010000}, {0x10, 10},   {0x14, 0x80000018},               // root
+        {0x24, 0x00010000}, {0x28, 1},    {0x2C, 0x80000030},               // type
+        {0x3C, 0x00010000}, {0x40, 1049}, {0x44, 0x48},                     // name
+        {0x48, 0x1058},     {0x4C, 4},    {0x58, 0x61746164} /* "data" */}; // leaf
+    const auto sound = TemplateWithDirectory(tree, 0x5C);
+    EXPECT_TRUE(ksbtest::ValidateModule(sound).empty());
+    const auto leaves = ksbtest::ListResources(sound);
+    ASSERT_EQ(leaves.size(), 1u);
+    EXPECT_EQ(leaves[0].type, 10u);
+    EXPECT_EQ(leaves[0].name, 1u);
+    EXPECT_EQ(leaves[0].language, 1049u);
+    EXPECT_EQ(leaves[0].data, (std::vector<std::uint8_t>{'d', 'a', 't', 'a'}));
+
+    // The language entry leads to an empty directory instead of data.
+    auto misplaced = tree;
+    misplaced[8].second = 0x80000048;
+    misplaced[9].second = 0;
+    misplaced[10].second = 0;
+    const auto directoryAsLanguage = TemplateWithDirectory(misplaced, 0x5C);
+    EXPECT_TRUE(Mentions(ksbtest::ValidateModule(directoryAsLanguage), "language belongs"));
+    EXPECT_TRUE(ksbtest::ListResources(directoryAsLanguage).empty());
+
+    // The type entry leads straight to data.
+    auto shallow = tree;
+    shallow[2].second = 0x48;
+    EXPECT_TRUE(Mentions(ksbtest::ValidateModule(TemplateWithDirectory(shallow, 0x5C)),
+                         "data entry at depth 0"));
+}
+
+} // namespace
