@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -72,5 +73,11 @@ constexpr std::uint32_t kErrorNoFreeIconId = 0x20000103;
 // kErrorNoFreeIconId; both change nothing).
 std::uint32_t AddIconFromFile(ResourceUpdateHandle* handle, const ResourceId& name,
                               std::uint16_t language, const std::u16string& fileName);
+
+// AddIconFromFile on the bytes of an icon file that the caller has read in
+// full (shared for reading and writing, as AddIconFromFile opens it). The
+// bytes are not referred to after the call returns.
+std::uint32_t AddIconFromImage(ResourceUpdateHandle* handle, const ResourceId& name,
+                               std::uint16_t language, std::span<const std::uint8_t> file);
 
 } // namespace acWorkRes

@@ -207,18 +207,9 @@ std::uint32_t FailureCode(std::uint32_t fallback) {
 }
 
 std::uint32_t ImportIcon(ResourceUpdateHandle& handle, const ResourceId& name,
-                         std::uint16_t language, const std::u16string& fileName) {
+                         std::uint16_t language, std::span<const std::uint8_t> file) {
     if (name.IsName() && name.Name().empty())
         return platform::kErrorInvalidData;
-
-    // A file that cannot be opened or read in full changes nothing and gives 0.
-    std::vector<std::uint8_t> file;
-    {
-        platform::File input =
-            platform::OpenExisting(fileName, platform::OpenMode::ReadShareReadWrite);
-        if (!input.IsOpen() || !input.ReadAll(file))
-            return 0;
-    }
     // Everything is checked before the tree changes.
     const std::optional<IconFile> icon = ParseIconFile(file);
     if (!icon)
@@ -276,8 +267,21 @@ std::uint32_t AddIconFromFile(ResourceUpdateHandle* handle, const ResourceId& na
                               std::uint16_t language, const std::u16string& fileName) {
     if (!handle || !handle->Root)
         return 0;
+    if (name.IsName() && name.Name().empty())
+        return platform::kErrorInvalidData;
+    // A file that cannot be opened or read in full changes nothing and gives 0.
+    platform::FileBytes file;
+    if (!platform::ReadWholeFile(fileName, platform::OpenMode::ReadShareReadWrite, file))
+        return 0;
+    return AddIconFromImage(handle, name, language, file.Bytes());
+}
+
+std::uint32_t AddIconFromImage(ResourceUpdateHandle* handle, const ResourceId& name,
+                               std::uint16_t language, std::span<const std::uint8_t> file) {
+    if (!handle || !handle->Root)
+        return 0;
     try {
-        return ImportIcon(*handle, name, language, fileName);
+        return ImportIcon(*handle, name, language, file);
     } catch (...) {
         return platform::kErrorNotEnoughMemory;
     }

@@ -2,6 +2,8 @@
 // unmaps what it holds when it goes, and a move hands the handle over.
 #include "platform/platform.h"
 
+#include <limits>
+#include <new>
 #include <utility>
 
 namespace platform {
@@ -36,6 +38,25 @@ Mapping& Mapping::operator=(Mapping&& other) noexcept {
         mappingHandle_ = std::exchange(other.mappingHandle_, 0);
     }
     return *this;
+}
+
+bool FileBytes::Allocate(std::uint64_t size) {
+    data_.reset();
+    size_ = 0;
+    if (size == 0)
+        return true;
+    if (size > std::numeric_limits<std::size_t>::max() / 2) {
+        SetLastError(kErrorNotEnoughMemory);
+        return false;
+    }
+    // Not cleared: every byte is read over.
+    data_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+    if (!data_) {
+        SetLastError(kErrorNotEnoughMemory);
+        return false;
+    }
+    size_ = static_cast<std::size_t>(size);
+    return true;
 }
 
 } // namespace platform

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -97,6 +98,7 @@ private:
     friend File OpenExisting(const std::u16string& path, OpenMode mode);
     friend File CreateAnew(const std::u16string& path);
     friend File CreateTempFile(const std::string& ansiPath);
+    friend bool ReadWholeFile(const std::u16string& path, OpenMode mode, class FileBytes& out);
 #ifdef _WIN32
     static constexpr std::intptr_t kInvalid = -1; // INVALID_HANDLE_VALUE
 #else
@@ -105,6 +107,29 @@ private:
     explicit File(std::intptr_t h) : handle_(h) {}
     std::intptr_t handle_ = kInvalid;
 };
+
+// A whole file's bytes, held in a buffer that the read fills without
+// clearing it first. Move-only.
+class FileBytes {
+public:
+    const std::uint8_t* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
+
+private:
+    friend bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out);
+    // False (kErrorNotEnoughMemory) when `size` bytes cannot be had.
+    bool Allocate(std::uint64_t size);
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::size_t size_ = 0;
+};
+
+// Opens an existing file in `mode` (a read mode), reads it whole into `out`
+// and closes it: what OpenExisting and File::ReadAll give, in as few system
+// calls as the system allows. False with the last error on failure, `out`
+// then empty.
+bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out);
 
 // Opens an existing file; an invalid File with the last error on failure.
 // A folder is no file; neither, on POSIX, is a FIFO or a device, which are

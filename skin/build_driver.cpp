@@ -49,13 +49,25 @@ void WriteTemplateCopy(const std::u16string& path) {
         throw CannotCreate(path);
 }
 
+// Reads a whole file, shared for reading only. Nothing when no file exists
+// there; a file that exists but cannot be read is an error.
+std::optional<platform::FileBytes> ReadFileIfPresent(const std::u16string& path,
+                                                     platform::OpenMode mode) {
+    platform::FileBytes bytes;
+    if (platform::ReadWholeFile(path, mode, bytes))
+        return bytes;
+    // The open's error is what the message reports, whatever the look-up leaves.
+    const std::uint32_t code = platform::LastError();
+    if (!platform::FileExists(path))
+        return std::nullopt;
+    platform::SetLastError(code);
+    throw CannotOpen(path);
+}
+
 // Reads a whole file that exists, shared for reading only.
-std::vector<std::uint8_t> ReadWholeFile(const std::u16string& path) {
-    platform::File file = platform::OpenExisting(path, platform::OpenMode::ReadShareRead);
-    if (!file)
-        throw CannotOpen(path);
-    std::vector<std::uint8_t> bytes;
-    if (!file.ReadAll(bytes))
+platform::FileBytes ReadWholeFile(const std::u16string& path) {
+    platform::FileBytes bytes;
+    if (!platform::ReadWholeFile(path, platform::OpenMode::ReadShareRead, bytes))
         throw CannotOpen(path);
     return bytes;
 }
@@ -147,25 +159,38 @@ private:
         usedFiles_.push_back(request.value);
         std::u16string dataPath =
             platform::JoinPath(programFolder_, std::u16string(kFilesFolder) + request.value);
-        if (!platform::FileExists(dataPath)) {
-            log_.AppendLine(u"file \"" + dataPath + u"\" not found");
-            return;
-        }
+        // The file is read at once; only a failed read asks whether it exists.
         if (request.kind == RequestKind::Icon) {
-            if (acWorkRes::AddIconFromFile(handle_, *id, kLanguage, dataPath) ==
+            platform::FileBytes icon;
+            if (!platform::ReadWholeFile(dataPath, platform::OpenMode::ReadShareReadWrite, icon)) {
+                // One that exists but cannot be read changes nothing, silently.
+                if (!platform::FileExists(dataPath))
+                    LogNotFound(dataPath);
+                return;
+            }
+            if (acWorkRes::AddIconFromImage(handle_, *id, kLanguage, icon.Bytes()) ==
                 platform::kErrorInvalidData)
                 log_.AppendLine(u"file \"" + dataPath + u"\" is not a valid icon");
             return;
         }
-        std::vector<std::uint8_t> data = ReadWholeFile(dataPath);
-        if (data.size() > std::numeric_limits<std::uint32_t>::max()) {
+        std::optional<platform::FileBytes> data =
+            ReadFileIfPresent(dataPath, platform::OpenMode::ReadShareRead);
+        if (!data) {
+            LogNotFound(dataPath);
+            return;
+        }
+        if (data->size() > std::numeric_limits<std::uint32_t>::max()) {
             log_.AppendLine(u"file \"" + dataPath + u"\" is too large");
             return;
         }
         // An empty file passes no data, which removes a resource of that name.
         acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
-                                      data.empty() ? nullptr : data.data(),
-                                      static_cast<std::uint32_t>(data.size()));
+                                      data->empty() ? nullptr : data->data(),
+                                      static_cast<std::uint32_t>(data->size()));
+    }
+
+    void LogNotFound(const std::u16string& dataPath) {
+        log_.AppendLine(u"file \"" + dataPath + u"\" not found");
     }
 
     const std::u16string& programFolder_;
@@ -190,7 +215,7 @@ void BuildTarget(bool Discard, const SkinTarget& target, const std::u16string& p
     std::u16string outputPath = platform::JoinPath(programFolder, target.OutputModule);
     WriteTemplateCopy(outputPath);
 
-    std::vector<std::u16string> lines = LoadScriptLines(ReadWholeFile(scriptPath));
+    std::vector<std::u16string> lines = LoadScriptLines(ReadWholeFile(scriptPath).Bytes());
     OpenUpdate update(acWorkRes::BeginResourceUpdate(outputPath, false));
     if (update.Get() == nullptr)
         return;

@@ -42,10 +42,12 @@ bool Lock(int fd, int operation) {
 }
 
 // Fails (closing the descriptor) unless it names a regular file, and, for a
-// writer, one not marked read-only. The open itself was non-blocking, so a
-// FIFO or device named where a file belongs cannot hang the caller; blocking
-// mode comes back for the file.
-bool CheckOpened(int fd, bool forWriting) {
+// writer, one not marked read-only; `size` receives the file's size. The open
+// was non-blocking, so a FIFO or device named where a file belongs cannot
+// hang the caller. The flag stays on the regular file, where Linux and the
+// BSDs ignore it; a read or write that meets it all the same clears it and
+// goes on (see ClearNonBlocking).
+bool CheckOpened(int fd, bool forWriting, std::uint64_t* size = nullptr) {
     struct stat st {};
     if (fstat(fd, &st) != 0) {
         SetLastErrorFromErrno();
@@ -59,17 +61,27 @@ bool CheckOpened(int fd, bool forWriting) {
         code = EINVAL;
     else if (forWriting && !posix::HasWriteBit(st.st_mode))
         code = kErrorAccessDenied;
-    if (code == 0) {
-        int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-            code = errno > 0 ? static_cast<std::uint32_t>(errno) : EIO;
-    }
     if (code != 0) {
         close(fd);
         SetLastError(code);
         return false;
     }
+    if (size != nullptr)
+        *size = static_cast<std::uint64_t>(st.st_size);
     return true;
+}
+
+// Blocking mode back, for a system that let O_NONBLOCK reach a regular file's
+// reads or writes (EAGAIN). False when it cannot be had.
+bool ClearNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_NONBLOCK) != 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Whether a failed read or write may be tried again: interrupted, or stopped
+// by the non-blocking flag, which is then cleared.
+bool Retryable(int fd) {
+    return errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) && ClearNonBlocking(fd));
 }
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
@@ -142,7 +154,7 @@ bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
         ssize_t n = pread(static_cast<int>(handle_), out.data() + done, out.size() - done,
                           static_cast<off_t>(offset));
         if (n < 0) {
-            if (errno == EINTR)
+            if (Retryable(static_cast<int>(handle_)))
                 continue;
             SetLastErrorFromErrno();
             return false;
@@ -169,7 +181,7 @@ bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
         ssize_t n = pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
                            static_cast<off_t>(offset));
         if (n < 0) {
-            if (errno == EINTR)
+            if (Retryable(static_cast<int>(handle_)))
                 continue;
             SetLastErrorFromErrno();
             return false;
@@ -212,6 +224,31 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
     if (!CheckOpened(fd, writing) || !Lock(fd, writing ? LOCK_EX : LOCK_SH))
         return File();
     return File(fd);
+}
+
+bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out) {
+    out = FileBytes();
+    if (mode == OpenMode::ExclusiveReadWrite) {
+        SetLastError(EINVAL);
+        return false;
+    }
+    // open, fstat, flock, read, close: the size comes from the type check.
+    const int fd = OpenRetrying(posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return false;
+    }
+    std::uint64_t size = 0;
+    if (!CheckOpened(fd, false, &size) || !Lock(fd, LOCK_SH))
+        return false;
+    const File file(fd);
+    if (!out.Allocate(size))
+        return false;
+    if (!file.ReadAt(0, std::span<std::uint8_t>(out.data_.get(), out.size_))) {
+        out = FileBytes();
+        return false;
+    }
+    return true;
 }
 
 File CreateAnew(const std::u16string& path) {

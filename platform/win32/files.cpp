@@ -159,6 +159,23 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
     return File(win32::FromHandle(h));
 }
 
+bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out) {
+    out = FileBytes();
+    if (mode == OpenMode::ExclusiveReadWrite) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const File file = OpenExisting(path, mode);
+    std::uint64_t size = 0;
+    if (!file || !file.GetSize(size) || !out.Allocate(size))
+        return false;
+    if (!file.ReadAt(0, std::span<std::uint8_t>(out.data_.get(), out.size_))) {
+        out = FileBytes();
+        return false;
+    }
+    return true;
+}
+
 File CreateAnew(const std::u16string& path) {
     if (detail::InjectFailure(kCreateFileOperation))
         return File();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -278,6 +279,81 @@ TEST(Files, TemporaryFilesReplaceAStaleOne) {
     std::uint64_t size = 1;
     ASSERT_TRUE(temp.GetSize(size));
     EXPECT_EQ(size, 0u);
+}
+#endif
+
+} // namespace
+
+namespace {
+
+std::string Text(const platform::FileBytes& bytes) {
+    return std::string(bytes.Bytes().begin(), bytes.Bytes().end());
+}
+
+TEST(ReadWholeFile, ReadsEveryByteAndAnEmptyFile) {
+    ScratchFolder dir;
+    std::string big(100000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7 + i / 251);
+    WriteBytes(dir.Native(u"big.bin"), big);
+    WriteBytes(dir.Native(u"empty.bin"), "");
+    for (OpenMode mode : {OpenMode::ReadShareRead, OpenMode::ReadShareReadWrite}) {
+        platform::FileBytes bytes;
+        ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"big.bin"), mode, bytes))
+            << platform::LastError();
+        EXPECT_EQ(Text(bytes), big);
+        ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"empty.bin"), mode, bytes));
+        EXPECT_TRUE(bytes.empty());
+    }
+}
+
+TEST(ReadWholeFile, FailsLikeAnOpenAndLeavesNothing) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"data.bin"), "payload");
+    platform::FileBytes bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"data.bin"), OpenMode::ReadShareRead, bytes));
+
+    EXPECT_FALSE(platform::ReadWholeFile(dir.Path(u"missing.bin"), OpenMode::ReadShareRead, bytes));
+    EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+    EXPECT_TRUE(bytes.empty());
+
+    ASSERT_TRUE(platform::CreateFolders(dir.Path(u"sub")));
+    EXPECT_FALSE(platform::ReadWholeFile(dir.Path(u"sub"), OpenMode::ReadShareRead, bytes));
+
+    // Only the read modes read.
+    EXPECT_FALSE(
+        platform::ReadWholeFile(dir.Path(u"data.bin"), OpenMode::ExclusiveReadWrite, bytes));
+
+    // A file under update stays closed to readers.
+    File held = platform::OpenExisting(dir.Path(u"data.bin"), OpenMode::ExclusiveReadWrite);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(platform::ReadWholeFile(dir.Path(u"data.bin"), OpenMode::ReadShareRead, bytes));
+    EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
+    held.Close();
+    EXPECT_TRUE(platform::ReadWholeFile(dir.Path(u"data.bin"), OpenMode::ReadShareRead, bytes));
+    EXPECT_EQ(Text(bytes), "payload");
+}
+
+#ifndef _WIN32
+TEST(ReadWholeFile, RefusesAFifoWithoutWaiting) {
+    ScratchFolder dir;
+    ASSERT_EQ(mkfifo(dir.Native(u"fifo").c_str(), 0600), 0);
+    platform::FileBytes bytes;
+    EXPECT_FALSE(platform::ReadWholeFile(dir.Path(u"fifo"), OpenMode::ReadShareRead, bytes));
+}
+
+TEST(ReadWholeFile, ReadersShareAFile) {
+    // Both descriptors were opened non-blocking; their reads still read it all.
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"shared.bin"), "shared");
+    File first = platform::OpenExisting(dir.Path(u"shared.bin"), OpenMode::ReadShareRead);
+    ASSERT_TRUE(first);
+    std::vector<std::uint8_t> all;
+    ASSERT_TRUE(first.ReadAll(all));
+    EXPECT_EQ(all, Bytes("shared"));
+    platform::FileBytes bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"shared.bin"), OpenMode::ReadShareRead, bytes));
+    EXPECT_EQ(Text(bytes), "shared");
 }
 #endif
 
