@@ -2,6 +2,7 @@
 
 #include "acWorkRes/byte_reader.h"
 #include "acWorkRes/checked_math.h"
+#include "acWorkRes/section_output.h"
 
 namespace acWorkRes {
 
@@ -82,12 +83,15 @@ bool ComputeSectionSizes(const TResItem& node, SectionSizes& sizes) {
 
 namespace {
 
-// The second walk: three cursors moving through the three areas.
+// The second walk: three cursors moving through the three areas. The
+// directory and name areas go into `head`; the data area, which the walk
+// fills front to back, goes to `data` as it comes.
 class SectionBuilder {
 public:
-    SectionBuilder(std::uint32_t resourceRva, std::span<std::uint8_t> image,
+    SectionBuilder(std::uint32_t resourceRva, std::span<std::uint8_t> head, SectionOutput& data,
                    std::uint32_t nameStart, std::uint32_t dataStart)
-        : out_(image), rva_(resourceRva), nameCursor_(nameStart), dataCursor_(dataStart) {}
+        : out_(head), data_(data), rva_(resourceRva), nameCursor_(nameStart),
+          dataCursor_(dataStart) {}
 
     bool Write(const TResItem& node) {
         return node.IsDirectory ? WriteDirectory(node) : WriteLeaf(node);
@@ -135,27 +139,27 @@ private:
         dirCursor_ += kResourceDataEntrySize;
         const std::uint32_t dataAt = dataCursor_;
         const auto step = RoundUp(leaf.DataSize, 4);
-        if (!step || !out_.Has(dataAt, leaf.DataSize))
+        if (!step || !CheckedAdd(dataAt, *step))
             return false;
         dataCursor_ += *step;
         if (!(out_.PutU32(at, rva_ + dataAt) && out_.PutU32(at + 4, leaf.DataSize) &&
               out_.PutU32(at + 8, leaf.CodePage) && out_.PutU32(at + 12, leaf.Reserved)))
             return false;
-        // The padding up to the next multiple of 4 is zero.
-        if (!out_.Fill(std::uint64_t{dataAt} + leaf.DataSize, *step - leaf.DataSize, 0))
-            return false;
-        const auto destination = out_.Bytes().subspan(dataAt, leaf.DataSize);
+        bool ok;
         if (leaf.ImageData)
-            return out_.PutBytes(dataAt,
-                                 std::span<const std::uint8_t>(leaf.ImageData, leaf.DataSize));
-        if (!leaf.DataCopy.empty())
-            return out_.PutBytes(dataAt, leaf.DataCopy);
-        if (leaf.TempFile.IsOpen())
-            return leaf.TempFile.ReadAt(0, destination);
-        return out_.Fill(dataAt, leaf.DataSize, 0); // no data: zero bytes
+            ok = data_.Put(std::span<const std::uint8_t>(leaf.ImageData, leaf.DataSize));
+        else if (!leaf.DataCopy.empty())
+            ok = data_.Put(leaf.DataCopy);
+        else if (leaf.TempFile.IsOpen())
+            ok = data_.PutFileData(leaf.TempFile, leaf.DataSize);
+        else
+            ok = data_.PutZeros(leaf.DataSize); // no data: zero bytes
+        // The padding up to the next multiple of 4 is zero.
+        return ok && data_.PutZeros(*step - leaf.DataSize);
     }
 
     ByteWriter out_;
+    SectionOutput& data_;
     std::uint32_t rva_;
     std::uint32_t dirCursor_ = 0;
     std::uint32_t nameCursor_;
@@ -173,6 +177,24 @@ bool SectionAddressable(std::uint32_t ResourceRva, const SectionSizes& sizes) {
            CheckedAdd(ResourceRva, *newSize);
 }
 
+bool WriteSection(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
+                  std::span<std::uint8_t> head, SectionOutput& data) {
+    if (!SectionAddressable(ResourceRva, sizes))
+        return false;
+    const auto dataStart = sizes.DataStart();
+    const auto newSize = sizes.NewSize();
+    if (head.size() != *dataStart)
+        return false;
+    const std::uint64_t dataBefore = data.Written();
+    SectionBuilder builder(ResourceRva, head, data, sizes.DirAreaSize, *dataStart);
+    const std::uint32_t namesEnd = sizes.DirAreaSize + sizes.NameAreaSize;
+    // Every byte is written, the gap before the data area as zeros, so the
+    // image may start out uninitialised.
+    return builder.Write(root) && builder.EndsAt(sizes.DirAreaSize, namesEnd, *newSize) &&
+           data.Written() - dataBefore == sizes.DataAreaSize &&
+           ByteWriter(head).Fill(namesEnd, *dataStart - namesEnd, 0);
+}
+
 bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
                        std::span<std::uint8_t> image) {
     if (!SectionAddressable(ResourceRva, sizes))
@@ -181,12 +203,8 @@ bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const Se
     const auto newSize = sizes.NewSize();
     if (image.size() != *newSize)
         return false;
-    SectionBuilder builder(ResourceRva, image, sizes.DirAreaSize, *dataStart);
-    const std::uint32_t namesEnd = sizes.DirAreaSize + sizes.NameAreaSize;
-    // Every byte is written, the gap before the data area as zeros, so the
-    // image may start out uninitialised.
-    return builder.Write(root) && builder.EndsAt(sizes.DirAreaSize, namesEnd, *newSize) &&
-           ByteWriter(image).Fill(namesEnd, *dataStart - namesEnd, 0);
+    MemorySectionOutput data(image.subspan(*dataStart));
+    return WriteSection(ResourceRva, root, sizes, image.first(*dataStart), data);
 }
 
 } // namespace acWorkRes

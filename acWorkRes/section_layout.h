@@ -55,6 +55,15 @@ bool SectionAddressable(std::uint32_t ResourceRva, const SectionSizes& sizes);
 // temporary file. False when the section could not be addressed
 // (ResourceRva + NewSize beyond 32 bits, areas reaching into the flag bit),
 // the tree does not fill the measured areas, or a temporary file cannot be read.
+class SectionOutput;
+
+// BuildSectionImage in two parts: `head` receives the first DataStart bytes
+// (the directory and name areas and the zeros after them); the data area is
+// put into `data`, front to back. False as for BuildSectionImage, or when
+// `data` cannot take the bytes.
+bool WriteSection(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
+                  std::span<std::uint8_t> head, SectionOutput& data);
+
 bool BuildSectionImage(std::uint32_t ResourceRva, const TResItem& root, const SectionSizes& sizes,
                        std::span<std::uint8_t> image);
 

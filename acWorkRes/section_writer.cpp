@@ -2,9 +2,11 @@
 
 #include "acWorkRes/acWorkRes.h"
 #include "acWorkRes/checked_math.h"
+#include "acWorkRes/image_checksum.h"
 #include "acWorkRes/pe_headers.h"
 #include "acWorkRes/resource_tree.h"
 #include "acWorkRes/section_layout.h"
+#include "acWorkRes/section_output.h"
 
 #include <algorithm>
 #include <bit>
@@ -57,38 +59,6 @@ bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t d
             return false;
     }
     return true;
-}
-
-std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes) {
-    // The one's-complement sum of the 16-bit words does not depend on how
-    // wide the words are gathered, as long as every carry comes back in: a
-    // little-endian 32-bit word is its low word plus 65536 times its high
-    // word, and 65536 is 1 modulo 65535. So four bytes at a time go into a
-    // 64-bit sum (no overflow below 2^34 bytes), which is folded to 16 bits
-    // once, at the end; only an all-zero input folds to 0.
-    std::uint64_t sum = 0;
-    const std::size_t quads = bytes.size() / 4;
-    const std::uint8_t* p = bytes.data();
-    for (std::size_t i = 0; i < quads; ++i, p += 4) {
-        std::uint32_t word;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(&word, p, sizeof word);
-        } else {
-            word = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-                   std::uint32_t{p[3]} << 24;
-        }
-        sum += word;
-    }
-    std::size_t at = quads * 4;
-    if (bytes.size() - at >= 2) {
-        sum += static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8));
-        at += 2;
-    }
-    if (at < bytes.size())
-        sum += bytes[at]; // an odd last byte is a word whose high byte is 0
-    while (sum > 0xFFFF)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint32_t>(sum + bytes.size());
 }
 
 bool UpdateImageChecksum(std::span<std::uint8_t> view, std::uint64_t fileSize) {
@@ -358,6 +328,56 @@ bool TakeLeavesOffTheView(TResItem& node) {
     return true;
 }
 
+// The new section, its raw padding included, at plan.SectionOffset of the
+// resized module, through ordinary writes of the file; the checksum sum of
+// its bytes (offsets from its start) is gathered on the way.
+bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
+                        const SectionSizes& sizes, std::span<std::uint8_t> head,
+                        ChecksumSum& section) {
+    const std::uint32_t dataStart = *sizes.DataStart();
+    FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + dataStart);
+    const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
+                         data.PutZeros(plan.NewRawSize - plan.NewSize) && data.Finish() &&
+                         handle.FileHandle.WriteAt(plan.SectionOffset, head);
+    section.AddSum(dataStart, data.Sum());
+    section.Add(0, head);
+    return written;
+}
+
+// The same, copied into the view.
+bool WriteSectionIntoView(ResourceUpdateHandle& handle, const CommitPlan& plan,
+                          const SectionSizes& sizes, std::span<std::uint8_t> head,
+                          ChecksumSum& section) {
+    const std::uint32_t dataStart = *sizes.DataStart();
+    handle.View.PrepareForWriting(plan.SectionOffset, plan.NewRawSize);
+    MemorySectionOutput data(handle.View.Bytes().subspan(
+        std::size_t{plan.SectionOffset} + dataStart, plan.NewRawSize - dataStart));
+    const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
+                         data.PutZeros(plan.NewRawSize - plan.NewSize) &&
+                         ByteWriter(handle.View.Bytes()).PutBytes(plan.SectionOffset, head);
+    section.AddSum(dataStart, data.Sum());
+    section.Add(0, head);
+    return written;
+}
+
+// Where the system's writes reach the view at once, the section goes in
+// through ordinary writes, which cost less than faulting in and filling the
+// pages of the view. A write that fails there (a full disk, for one) would
+// leave the section half written, so it is then written through the view,
+// as it always is elsewhere.
+bool WriteNewSection(ResourceUpdateHandle& handle, const CommitPlan& plan,
+                     const SectionSizes& sizes, ChecksumSum& section) {
+    std::vector<std::uint8_t> head(*sizes.DataStart());
+    if constexpr (platform::kWritesReachMappings) {
+        ChecksumSum written;
+        if (WriteSectionByFile(handle, plan, sizes, head, written)) {
+            section = written;
+            return true;
+        }
+    }
+    return WriteSectionIntoView(handle, plan, sizes, head, section);
+}
+
 bool Commit(ResourceUpdateHandle& handle) {
     const auto headers = ReadPe32Headers(handle.View.Bytes());
     if (!headers || !handle.Root)
@@ -405,13 +425,24 @@ bool Commit(ResourceUpdateHandle& handle) {
             return false;
     }
     FixDebugDirectory(out, *headers, *plan);
-    handle.View.PrepareForWriting(plan->SectionOffset, plan->NewRawSize);
-    if (!out.Has(plan->SectionOffset, plan->NewRawSize) ||
-        !BuildSectionImage(plan->ResourceRva, *handle.Root, sizes,
-                           handle.View.Bytes().subspan(plan->SectionOffset, *newSize)) ||
-        !out.Fill(std::uint64_t{plan->SectionOffset} + *newSize, plan->NewRawSize - *newSize, 0))
+    if (!out.Has(plan->SectionOffset, plan->NewRawSize))
         return false;
-    return UpdateImageChecksum(handle.View.Bytes(), handle.View.Size());
+    ChecksumSum sectionSum;
+    if (!WriteNewSection(handle, *plan, sizes, sectionSum))
+        return false;
+
+    // The checksum: the headers and the tail are summed from the view, the
+    // section as it was written.
+    const std::uint64_t field = std::uint64_t{*nt} + kOptionalHeaderOffset + kCheckSumField;
+    if (!out.PutU32(field, 0))
+        return false;
+    const std::span<const std::uint8_t> file = handle.View.Bytes();
+    const std::uint64_t after = std::uint64_t{plan->SectionOffset} + plan->NewRawSize;
+    ChecksumSum sum;
+    sum.Add(0, file.first(plan->SectionOffset));
+    sum.AddSum(plan->SectionOffset, sectionSum);
+    sum.Add(after, file.subspan(static_cast<std::size_t>(after)));
+    return out.PutU32(field, sum.Checksum(file.size()));
 }
 
 } // namespace

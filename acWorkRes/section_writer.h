@@ -4,6 +4,7 @@
 // new section in and recomputes the checksum.
 #pragma once
 
+#include "acWorkRes/image_checksum.h"
 #include "platform/platform.h"
 
 #include <cstdint>
@@ -20,11 +21,6 @@ namespace acWorkRes {
 // mapped again; a failed growth sets the file back to its old size.
 bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t delta,
                       platform::Mapping& view);
-
-// The PE image checksum of `bytes` whose CheckSum field already reads 0: the
-// one's-complement sum of the little-endian 16-bit words (an odd last byte
-// counts as a word with high byte 0), folded to 16 bits, plus the length.
-std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes);
 
 // Writes the checksum of the first `fileSize` bytes of `view` into the
 // optional header's CheckSum. False when the view holds no PE headers.

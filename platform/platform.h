@@ -181,6 +181,15 @@ private:
     std::intptr_t mappingHandle_ = 0; // Windows file-mapping object; unused on POSIX
 };
 
+// Whether bytes written with File::WriteAt are seen at once through a mapping
+// of the same file (one page cache on POSIX systems). Windows promises this
+// only between views, so there the updater writes through its view.
+#ifdef _WIN32
+constexpr bool kWritesReachMappings = false;
+#else
+constexpr bool kWritesReachMappings = true;
+#endif
+
 // Maps the whole file at its current size. An empty Mapping with the last error
 // on failure (an empty file cannot be mapped).
 Mapping MapWholeFile(File& file, bool writable);
