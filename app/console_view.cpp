@@ -8,13 +8,15 @@ void ConsoleView::AppendLogLine(std::u16string_view line) {
     lines_.emplace_back(line);
     if (out_ == nullptr)
         return;
-    // Written and flushed line by line, so that a run that is stopped midway
-    // has shown everything up to that point. A stream that cannot be written
-    // (closed, full) does not stop the run.
+    // On a terminal each line is flushed as it comes, so that a run that is
+    // stopped midway has shown everything up to that point; into a file or a
+    // pipe the stream's buffer gathers them, as any program's output. A
+    // stream that cannot be written (closed, full) does not stop the run.
     std::string bytes = platform::Utf16ToUtf8(line);
     bytes.push_back('\n');
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
-    std::fflush(out_);
+    if (flushEachLine_)
+        std::fflush(out_);
 }
 
 } // namespace app

@@ -14,7 +14,9 @@ namespace app {
 class ConsoleView final : public FrmView {
 public:
     // `out` may be null (no standard output): the lines are then only kept.
-    explicit ConsoleView(std::FILE* out) : out_(out) {}
+    // With `flushEachLine` (for a terminal) every line is flushed at once.
+    explicit ConsoleView(std::FILE* out, bool flushEachLine = true)
+        : out_(out), flushEachLine_(flushEachLine) {}
 
     void AppendLogLine(std::u16string_view line) override;
     void SetWaitCursor(bool) override {}
@@ -23,6 +25,7 @@ public:
 
 private:
     std::FILE* out_;
+    bool flushEachLine_;
     std::vector<std::u16string> lines_;
 };
 

@@ -260,5 +260,11 @@ bool KeywordEquals(std::u16string_view a, std::u16string_view b);
 // The #define name comparison, case-sensitive (CompareStringW with no flags on
 // Windows; code-unit equality elsewhere).
 bool DefineNameEquals(std::u16string_view a, std::u16string_view b);
+// Whether DefineNameEquals is plain code-unit equality.
+#ifdef _WIN32
+constexpr bool kDefineNamesCompareByCodeUnits = false;
+#else
+constexpr bool kDefineNamesCompareByCodeUnits = true;
+#endif
 
 } // namespace platform

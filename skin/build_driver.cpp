@@ -112,7 +112,7 @@ public:
                 AddFileResource(request);
                 break;
             case RequestKind::Define:
-                defines_.push_back(std::move(request.define));
+                defines_.Add(std::move(request.define));
                 break;
             }
         }
@@ -139,7 +139,7 @@ private:
 
     // The identifier a key token gives, or nothing when the line must be skipped.
     std::optional<acWorkRes::ResourceId> IdentifierOf(const std::u16string& keyToken) {
-        std::int32_t n = ResolveResourceId(keyToken, defines_);
+        std::int32_t n = defines_.Resolve(keyToken);
         if (n == 0) {
             log_.AppendLine(u"resource id \"" + keyToken + u"\" not found, write as string id !");
             return acWorkRes::ResourceId(keyToken);
@@ -197,7 +197,7 @@ private:
     acWorkRes::ResourceUpdateHandle* handle_;
     BuildLog& log_;
     std::vector<std::u16string>& usedFiles_;
-    Defines defines_;
+    DefineTable defines_;
     StringBlock strings_;
 };
 

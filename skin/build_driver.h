@@ -2,9 +2,9 @@
 #pragma once
 
 #include <exception>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace skin {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace skin {
 namespace {
@@ -91,6 +92,24 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
             return record.Value;
     }
     return number;
+}
+
+void DefineTable::Add(TDefineRecord record) {
+    if constexpr (platform::kDefineNamesCompareByCodeUnits)
+        first_.try_emplace(record.Name, record.Value); // a later record never wins
+    records_.push_back(std::move(record));
+}
+
+std::int32_t DefineTable::Resolve(const std::u16string& keyToken) const {
+    if constexpr (platform::kDefineNamesCompareByCodeUnits) {
+        const std::int32_t number = IntegerOfToken(keyToken);
+        if (number > 0)
+            return number;
+        const auto found = first_.find(keyToken);
+        return found != first_.end() ? found->second : number;
+    } else {
+        return ResolveResourceId(keyToken, records_);
+    }
 }
 
 } // namespace skin

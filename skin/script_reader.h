@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace skin {
@@ -49,6 +50,20 @@ std::int32_t IntegerOfToken(std::u16string_view token);
 // The number a key token names: itself when it reads as a positive number,
 // else the first #define of that name, else 0 (a string name).
 std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defines);
+
+// The #define records of one script with ResolveResourceId over them. Where
+// the system compares names by code units the first record of each name is
+// also kept by name, so a look-up does not walk the list.
+class DefineTable {
+public:
+    void Add(TDefineRecord record);
+    std::int32_t Resolve(const std::u16string& keyToken) const;
+    const Defines& Records() const { return records_; }
+
+private:
+    Defines records_;
+    std::unordered_map<std::u16string, std::int32_t> first_;
+};
 
 enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
 

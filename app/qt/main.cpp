@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace {
 
 bool EnvironmentSet(const char* name) {
@@ -31,6 +33,7 @@ bool HaveDisplay() {
 }
 
 void PrintError(const std::u16string& text) {
+    std::fflush(stdout); // the log written so far comes first
     const std::string bytes = platform::Utf16ToUtf8(text) + "\n";
     std::fwrite(bytes.data(), 1, bytes.size(), stderr);
     std::fflush(stderr);
@@ -74,7 +77,7 @@ int main(int, char** argv) {
 
     // A reader of the log that goes away must not end the run midway.
     std::signal(SIGPIPE, SIG_IGN);
-    app::ConsoleView console(stdout);
+    app::ConsoleView console(stdout, isatty(fileno(stdout)) != 0);
     frm.BindView(console);
     std::u16string error;
     try {
@@ -88,5 +91,6 @@ int main(int, char** argv) {
         PrintError(error);
         return 1;
     }
+    std::fflush(stdout);
     return ShowWindow(programName, frm, arguments, console.Lines(), error);
 }

@@ -110,25 +110,35 @@ TEST(IntegerOfToken, Hexadecimal) {
         EXPECT_EQ(IntegerOfToken(c.token), c.value) << Show(c.token);
 }
 
+// Both look-ups: over the list, and through the table the build uses.
+std::int32_t ResolvedBoth(const std::u16string& key, const Defines& defines) {
+    DefineTable table;
+    for (const TDefineRecord& record : defines)
+        table.Add(record);
+    const std::int32_t listed = ResolveResourceId(key, defines);
+    EXPECT_EQ(table.Resolve(key), listed) << Show(key);
+    return listed;
+}
+
 TEST(ResolveResourceId, PositiveNumbersAreNeverLookedUp) {
     const Defines defines{{u"5", 9}, {u"0x10", 3}};
-    EXPECT_EQ(ResolveResourceId(u"5", defines), 5);
-    EXPECT_EQ(ResolveResourceId(u"0x10", defines), 16);
-    EXPECT_EQ(ResolveResourceId(u"70000", defines), 70000); // out of range is the caller's
+    EXPECT_EQ(ResolvedBoth(u"5", defines), 5);
+    EXPECT_EQ(ResolvedBoth(u"0x10", defines), 16);
+    EXPECT_EQ(ResolvedBoth(u"70000", defines), 70000); // out of range is the caller's
 }
 
 TEST(ResolveResourceId, OtherKeysAreLookedUpByName) {
     const Defines defines{{u"A", 5}, {u"A", 9}, {u"0", 12}, {u"-5", 3}, {u"neg", -4}};
-    EXPECT_EQ(ResolveResourceId(u"A", defines), 5); // the first record wins
-    EXPECT_EQ(ResolveResourceId(u"a", defines), 0); // names are case-sensitive
-    EXPECT_EQ(ResolveResourceId(u"0", defines), 12);
-    EXPECT_EQ(ResolveResourceId(u"-5", defines), 3);
-    EXPECT_EQ(ResolveResourceId(u"neg", defines), -4);
-    EXPECT_EQ(ResolveResourceId(u"B", defines), 0);
-    EXPECT_EQ(ResolveResourceId(u"\"A\"", defines), 0); // the key keeps its quotes
-    EXPECT_EQ(ResolveResourceId(u"-7", defines), -7);   // not found: the number stays
-    EXPECT_EQ(ResolveResourceId(u"0", Defines{}), 0);
-    EXPECT_EQ(ResolveResourceId(u"", defines), 0);
+    EXPECT_EQ(ResolvedBoth(u"A", defines), 5); // the first record wins
+    EXPECT_EQ(ResolvedBoth(u"a", defines), 0); // names are case-sensitive
+    EXPECT_EQ(ResolvedBoth(u"0", defines), 12);
+    EXPECT_EQ(ResolvedBoth(u"-5", defines), 3);
+    EXPECT_EQ(ResolvedBoth(u"neg", defines), -4);
+    EXPECT_EQ(ResolvedBoth(u"B", defines), 0);
+    EXPECT_EQ(ResolvedBoth(u"\"A\"", defines), 0); // the key keeps its quotes
+    EXPECT_EQ(ResolvedBoth(u"-7", defines), -7);   // not found: the number stays
+    EXPECT_EQ(ResolvedBoth(u"0", Defines{}), 0);
+    EXPECT_EQ(ResolvedBoth(u"", defines), 0);
 }
 
 } // namespace
