@@ -6,17 +6,15 @@
 #include "app/command_line.h"
 #include "app/console_view.h"
 #include "app/error_report.h"
-#include "app/qt/error_box.h"
-#include "app/qt/frm_window.h"
+#include "app/qt/window_module.h"
 #include "app/u_frm.h"
 #include "platform/platform.h"
-
-#include <QApplication>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 namespace {
@@ -39,24 +37,26 @@ void PrintError(const std::u16string& text) {
     std::fflush(stderr);
 }
 
-// Shows the window until it is closed. `before` is what a command-line run
-// wrote before its error, `error` that error's text (empty: no error).
+// Shows the window until it is closed, through the window module beside the
+// program. `before` is what a command-line run wrote before its error,
+// `error` that error's text (empty: no error).
 int ShowWindow(char* programName, app::Tfrm& frm, const std::vector<std::string>& arguments,
                const std::vector<std::u16string>& before, const std::u16string& error) {
-    // Qt sees no argument: the program's own arguments are not Qt options.
-    int argc = 1;
-    char* argv[] = {programName, nullptr};
-    QApplication application(argc, argv);
-    app::FrmWindow window(frm);
-    for (const std::u16string& line : before)
-        window.AppendLogLine(line);
-    if (error.empty())
-        frm.TntFormCreate(arguments);
-    else
-        app::ShowErrorBox(nullptr, error);
-    window.show();
-    QApplication::exec();
-    return 0;
+    // Looked up in the program's folder (its run path), and kept loaded:
+    // Qt is not made to be unloaded.
+    void* module = dlopen(app::kWindowModuleName, RTLD_NOW | RTLD_LOCAL);
+    const auto show =
+        module != nullptr
+            ? reinterpret_cast<app::ShowWindowFunction>(dlsym(module, app::kShowWindowSymbol))
+            : nullptr;
+    if (show == nullptr) {
+        const char* reason = dlerror();
+        PrintError(u"Cannot load the window: " +
+                   platform::Utf8ToUtf16(reason != nullptr ? reason : app::kWindowModuleName));
+        return 1;
+    }
+    const app::WindowRequest request{programName, &frm, &arguments, &before, &error};
+    return show(request);
 }
 
 } // namespace

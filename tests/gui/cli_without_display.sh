@@ -80,6 +80,31 @@ case "$(cat err)" in
 *) fail "error: standard error holds '$(cat err)'" ;;
 esac
 
+# The program itself needs no Qt library: the window is a module it loads only
+# to show the window.
+if ldd "$exe" | grep -q 'libQt'; then
+    fail "the program links Qt: $(ldd "$exe" | grep libQt | head -n 1)"
+fi
+
+# Asked for the window with a platform but without the window module beside
+# it: a clear message naming the module and exit code 1.
+fresh
+QT_QPA_PLATFORM=offscreen ./KestoSkinBuilder >out 2>err
+rc=$?
+[ "$rc" -eq 1 ] || fail "no window module: exit code $rc"
+grep -q 'Cannot load the window: .*libKestoSkinBuilderWindow.so' err ||
+    fail "no window module: standard error holds '$(cat err)'"
+
+# With the module beside it the window comes up and stays until closed: still
+# running when stopped after a few seconds, nothing on standard error but
+# Qt's own notes.
+fresh
+cp "$(dirname "$exe")/libKestoSkinBuilderWindow.so" .
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$root" timeout 5 ./KestoSkinBuilder >out 2>err
+rc=$?
+[ "$rc" -eq 124 ] || fail "window: exit code $rc (expected the window still open); $(cat err)"
+if grep -q 'Cannot load' err; then fail "window: $(cat err)"; fi
+
 # No argument (an empty one is skipped) asks for the window: without a
 # display that is a clear message and exit code 1, not a crash.
 fresh

@@ -76,7 +76,11 @@ ProgramFolder::ProgramFolder() {
                   static_cast<unsigned long long>(GetTickCount64()));
     path_ = std::wstring(temp) + name;
     MakeFolders(path_);
-    CopyFileW(ProgramPath().c_str(), Exe().c_str(), FALSE);
+    // Wine under load now and then refuses a copy or a start for a moment;
+    // a few tries keep that from failing a test that is about the program.
+    for (int attempt = 0; attempt < 10 && !CopyFileW(ProgramPath().c_str(), Exe().c_str(), FALSE);
+         ++attempt)
+        Sleep(200);
 }
 
 ProgramFolder::~ProgramFolder() {
@@ -142,8 +146,14 @@ StartedProgram::StartedProgram(const ProgramFolder& folder, const std::wstring& 
     if (!arguments.empty())
         commandLine += L" " + arguments;
     PROCESS_INFORMATION started{};
-    if (CreateProcessW(folder.Exe().c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.Path().c_str(), &startup, &started)) {
+    bool created = false;
+    for (int attempt = 0; attempt < 5 && !created; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        created = CreateProcessW(folder.Exe().c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                 0, nullptr, folder.Path().c_str(), &startup, &started) != FALSE;
+    }
+    if (created) {
         process_ = started.hProcess;
         id_ = started.dwProcessId;
         CloseHandle(started.hThread);
