@@ -80,17 +80,18 @@ bool MemorySectionOutput::Filled(std::size_t count) {
     return true;
 }
 
-FileSectionOutput::FileSectionOutput(platform::File& file, std::uint64_t offset)
-    : file_(file), offset_(offset) {}
+FileSectionOutput::FileSectionOutput(platform::File& file, std::uint64_t offset,
+                                     std::uint64_t limit)
+    : file_(file), offset_(offset), left_(limit) {}
 
 std::span<std::uint8_t> FileSectionOutput::Room(std::uint64_t wanted) {
     if (buffer_.empty())
         buffer_.resize(kBufferSize); // on first use: a commit without data needs none
     if (used_ == buffer_.size() && !Flush())
         return {};
-    const std::size_t left = buffer_.size() - used_;
+    const std::uint64_t room = std::min<std::uint64_t>(buffer_.size() - used_, left_ - used_);
     return std::span<std::uint8_t>(buffer_).subspan(
-        used_, static_cast<std::size_t>(std::min<std::uint64_t>(left, wanted)));
+        used_, static_cast<std::size_t>(std::min(room, wanted)));
 }
 
 bool FileSectionOutput::Filled(std::size_t count) {
@@ -101,9 +102,10 @@ bool FileSectionOutput::Filled(std::size_t count) {
 bool FileSectionOutput::PutDirect(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < kBufferSize)
         return SectionOutput::PutDirect(bytes);
-    if (!Flush() || !file_.WriteAt(offset_, bytes))
+    if (!Flush() || bytes.size() > left_ || !file_.WriteAt(offset_, bytes))
         return false;
     offset_ += bytes.size();
+    left_ -= bytes.size();
     return true;
 }
 
@@ -113,6 +115,7 @@ bool FileSectionOutput::Flush() {
     if (!file_.WriteAt(offset_, std::span<const std::uint8_t>(buffer_).first(used_)))
         return false;
     offset_ += used_;
+    left_ -= used_;
     used_ = 0;
     return true;
 }

@@ -57,11 +57,11 @@ private:
     std::size_t used_ = 0;
 };
 
-// Into `file` from `offset`, through a buffer of its own; large pieces are
-// written as they stand.
+// Into `file` from `offset`, at most `limit` bytes, through a buffer of its
+// own; large pieces are written as they stand.
 class FileSectionOutput final : public SectionOutput {
 public:
-    FileSectionOutput(platform::File& file, std::uint64_t offset);
+    FileSectionOutput(platform::File& file, std::uint64_t offset, std::uint64_t limit);
     bool Finish() override { return Flush(); }
 
 private:
@@ -72,6 +72,7 @@ private:
 
     platform::File& file_;
     std::uint64_t offset_; // file offset of buffer_'s first byte
+    std::uint64_t left_;   // bytes the output may still take beyond the buffer
     std::vector<std::uint8_t> buffer_;
     std::size_t used_ = 0;
 };

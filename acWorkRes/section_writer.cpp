@@ -335,7 +335,8 @@ bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
                         const SectionSizes& sizes, std::span<std::uint8_t> head,
                         ChecksumSum& section) {
     const std::uint32_t dataStart = *sizes.DataStart();
-    FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + dataStart);
+    FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + dataStart,
+                           plan.NewRawSize - dataStart);
     const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
                          data.PutZeros(plan.NewRawSize - plan.NewSize) && data.Finish() &&
                          handle.FileHandle.WriteAt(plan.SectionOffset, head);

@@ -123,7 +123,7 @@ TEST(SectionOutput, MemoryAndFileOutputsPutTheSameBytesAndSums) {
         platform::File file = platform::CreateAnew(platform::Utf8ToUtf16(path));
         ASSERT_TRUE(file);
         ASSERT_TRUE(file.WriteAt(0, std::vector<std::uint8_t>(5, 0xAB)));
-        FileSectionOutput toFile(file, 5);
+        FileSectionOutput toFile(file, 5, total);
         ASSERT_TRUE(feed(toFile));
         EXPECT_EQ(toFile.Written(), total);
         EXPECT_EQ(toFile.Sum().Checksum(total), ImageChecksum(memory));
@@ -131,6 +131,13 @@ TEST(SectionOutput, MemoryAndFileOutputsPutTheSameBytesAndSums) {
         ASSERT_TRUE(file.ReadAll(all));
         ASSERT_EQ(all.size(), total + 5);
         EXPECT_TRUE(std::equal(memory.begin(), memory.end(), all.begin() + 5));
+        // Nothing past the limit is written, in small pieces or large.
+        FileSectionOutput smallLimit(file, 0, total - 1);
+        EXPECT_FALSE(feed(smallLimit));
+        FileSectionOutput largeLimit(file, 0, big.size() - 1);
+        EXPECT_FALSE(largeLimit.Put(big));
+        ASSERT_TRUE(file.ReadAll(all));
+        EXPECT_EQ(all.size(), total + 5);
     }
     platform::DeleteFilePath(platform::Utf8ToUtf16(path));
 }
