@@ -41,10 +41,13 @@ Mapping& Mapping::operator=(Mapping&& other) noexcept {
 }
 
 bool FileBytes::Allocate(std::uint64_t size) {
-    data_.reset();
     size_ = 0;
-    if (size == 0)
+    if (size <= capacity_) {
+        size_ = static_cast<std::size_t>(size);
         return true;
+    }
+    data_.reset();
+    capacity_ = 0;
     if (size > std::numeric_limits<std::size_t>::max() / 2) {
         SetLastError(kErrorNotEnoughMemory);
         return false;
@@ -56,6 +59,7 @@ bool FileBytes::Allocate(std::uint64_t size) {
         return false;
     }
     size_ = static_cast<std::size_t>(size);
+    capacity_ = size_;
     return true;
 }
 

@@ -109,7 +109,8 @@ private:
 };
 
 // A whole file's bytes, held in a buffer that the read fills without
-// clearing it first. Move-only.
+// clearing it first. A buffer given to one read after another keeps its
+// room, so reading many files costs one allocation. Move-only.
 class FileBytes {
 public:
     const std::uint8_t* data() const { return data_.get(); }
@@ -123,12 +124,13 @@ private:
     bool Allocate(std::uint64_t size);
     std::unique_ptr<std::uint8_t[]> data_;
     std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // Opens an existing file in `mode` (a read mode), reads it whole into `out`
 // and closes it: what OpenExisting and File::ReadAll give, in as few system
 // calls as the system allows. False with the last error on failure, `out`
-// then empty.
+// then empty (its room kept).
 bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out);
 
 // Opens an existing file; an invalid File with the last error on failure.

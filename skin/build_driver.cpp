@@ -49,17 +49,16 @@ void WriteTemplateCopy(const std::u16string& path) {
         throw CannotCreate(path);
 }
 
-// Reads a whole file, shared for reading only. Nothing when no file exists
-// there; a file that exists but cannot be read is an error.
-std::optional<platform::FileBytes> ReadFileIfPresent(const std::u16string& path,
-                                                     platform::OpenMode mode) {
-    platform::FileBytes bytes;
+// Reads a whole file into `bytes`. False when no file exists there; a file
+// that exists but cannot be read is an error.
+bool ReadFileIfPresent(const std::u16string& path, platform::OpenMode mode,
+                       platform::FileBytes& bytes) {
     if (platform::ReadWholeFile(path, mode, bytes))
-        return bytes;
+        return true;
     // The open's error is what the message reports, whatever the look-up leaves.
     const std::uint32_t code = platform::LastError();
     if (!platform::FileExists(path))
-        return std::nullopt;
+        return false;
     platform::SetLastError(code);
     throw CannotOpen(path);
 }
@@ -161,7 +160,7 @@ private:
             platform::JoinPath(programFolder_, std::u16string(kFilesFolder) + request.value);
         // The file is read at once; only a failed read asks whether it exists.
         if (request.kind == RequestKind::Icon) {
-            platform::FileBytes icon;
+            platform::FileBytes& icon = buffer_;
             if (!platform::ReadWholeFile(dataPath, platform::OpenMode::ReadShareReadWrite, icon)) {
                 // One that exists but cannot be read changes nothing, silently.
                 if (!platform::FileExists(dataPath))
@@ -173,20 +172,19 @@ private:
                 log_.AppendLine(u"file \"" + dataPath + u"\" is not a valid icon");
             return;
         }
-        std::optional<platform::FileBytes> data =
-            ReadFileIfPresent(dataPath, platform::OpenMode::ReadShareRead);
-        if (!data) {
+        const platform::FileBytes& data = buffer_;
+        if (!ReadFileIfPresent(dataPath, platform::OpenMode::ReadShareRead, buffer_)) {
             LogNotFound(dataPath);
             return;
         }
-        if (data->size() > std::numeric_limits<std::uint32_t>::max()) {
+        if (data.size() > std::numeric_limits<std::uint32_t>::max()) {
             log_.AppendLine(u"file \"" + dataPath + u"\" is too large");
             return;
         }
         // An empty file passes no data, which removes a resource of that name.
         acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
-                                      data->empty() ? nullptr : data->data(),
-                                      static_cast<std::uint32_t>(data->size()));
+                                      data.empty() ? nullptr : data.data(),
+                                      static_cast<std::uint32_t>(data.size()));
     }
 
     void LogNotFound(const std::u16string& dataPath) {
@@ -198,6 +196,7 @@ private:
     BuildLog& log_;
     std::vector<std::u16string>& usedFiles_;
     DefineTable defines_;
+    platform::FileBytes buffer_; // each data or icon file in turn
     StringBlock strings_;
 };
 

@@ -160,7 +160,7 @@ File OpenExisting(const std::u16string& path, OpenMode mode) {
 }
 
 bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out) {
-    out = FileBytes();
+    out.size_ = 0;
     if (mode == OpenMode::ExclusiveReadWrite) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -170,7 +170,7 @@ bool ReadWholeFile(const std::u16string& path, OpenMode mode, FileBytes& out) {
     if (!file || !file.GetSize(size) || !out.Allocate(size))
         return false;
     if (!file.ReadAt(0, std::span<std::uint8_t>(out.data_.get(), out.size_))) {
-        out = FileBytes();
+        out.size_ = 0;
         return false;
     }
     return true;

@@ -334,6 +334,27 @@ TEST(ReadWholeFile, FailsLikeAnOpenAndLeavesNothing) {
     EXPECT_EQ(Text(bytes), "payload");
 }
 
+TEST(ReadWholeFile, OneBufferServesFileAfterFileOfAnySize) {
+    ScratchFolder dir;
+    WriteBytes(dir.Native(u"long.bin"), std::string(5000, 'L'));
+    WriteBytes(dir.Native(u"short.bin"), "short");
+    WriteBytes(dir.Native(u"longer.bin"), std::string(9000, 'M'));
+    platform::FileBytes bytes;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"long.bin"), OpenMode::ReadShareRead, bytes));
+        EXPECT_EQ(Text(bytes), std::string(5000, 'L'));
+        ASSERT_TRUE(
+            platform::ReadWholeFile(dir.Path(u"short.bin"), OpenMode::ReadShareRead, bytes));
+        EXPECT_EQ(Text(bytes), "short");
+        EXPECT_FALSE(
+            platform::ReadWholeFile(dir.Path(u"missing.bin"), OpenMode::ReadShareRead, bytes));
+        EXPECT_TRUE(bytes.empty());
+        ASSERT_TRUE(
+            platform::ReadWholeFile(dir.Path(u"longer.bin"), OpenMode::ReadShareRead, bytes));
+        EXPECT_EQ(Text(bytes), std::string(9000, 'M'));
+    }
+}
+
 #ifndef _WIN32
 TEST(ReadWholeFile, RefusesAFifoWithoutWaiting) {
     ScratchFolder dir;
