@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -37,14 +38,26 @@ void PrintError(const std::u16string& text) {
     std::fflush(stderr);
 }
 
+// The folder of the running program file, ending in "/"; empty when the
+// system does not say (the module is then looked for on the run path).
+std::string ProgramFolder() {
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
+        return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
 // Shows the window until it is closed, through the window module beside the
 // program. `before` is what a command-line run wrote before its error,
 // `error` that error's text (empty: no error).
 int ShowWindow(char* programName, app::Tfrm& frm, const std::vector<std::string>& arguments,
                const std::vector<std::u16string>& before, const std::u16string& error) {
-    // Looked up in the program's folder (its run path), and kept loaded:
-    // Qt is not made to be unloaded.
-    void* module = dlopen(app::kWindowModuleName, RTLD_NOW | RTLD_LOCAL);
+    // Loaded from the program's own folder, and kept loaded: Qt is not made
+    // to be unloaded.
+    const std::string modulePath = ProgramFolder() + app::kWindowModuleName;
+    void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     const auto show =
         module != nullptr
             ? reinterpret_cast<app::ShowWindowFunction>(dlsym(module, app::kShowWindowSymbol))
