@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -69,22 +70,39 @@ void BM_ReadScript(benchmark::State& state) {
     state.SetLabel(state.range(0) == 0 ? "UTF-8" : state.range(0) == 1 ? "UTF-16" : "ANSI");
 }
 
-// One look-up of a name that no record has (a string name), the longest
-// search, with state.range(0) records before it.
-void BM_ResolveStringName(benchmark::State& state) {
+skin::Defines MakeDefines(std::int64_t count) {
     skin::Defines defines;
-    for (std::int64_t k = 0; k < state.range(0); ++k) {
+    for (std::int64_t k = 0; k < count; ++k) {
         std::u16string name = u"IDI_SKIN_";
         for (const char c : std::to_string(k))
             name += static_cast<char16_t>(c);
         defines.push_back({name, static_cast<std::int32_t>(100 + k)});
     }
+    return defines;
+}
+
+// One look-up of a name that no record has (a string name), the longest
+// search, with state.range(0) records before it: over the list.
+void BM_ResolveStringName(benchmark::State& state) {
+    const skin::Defines defines = MakeDefines(state.range(0));
     for (auto _ : state)
         benchmark::DoNotOptimize(skin::ResolveResourceId(u"StatusIdr_0123", defines));
     state.SetItemsProcessed(state.iterations());
 }
 
+// The same through the table the build uses.
+void BM_DefineTableStringName(benchmark::State& state) {
+    skin::DefineTable table;
+    for (skin::TDefineRecord& record : MakeDefines(state.range(0)))
+        table.Add(std::move(record));
+    const std::u16string key = u"StatusIdr_0123";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(table.Resolve(key));
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_ReadScript)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResolveStringName)->Arg(150)->Arg(1500)->Arg(15000);
+BENCHMARK(BM_DefineTableStringName)->Arg(150)->Arg(1500)->Arg(15000);
 
 } // namespace

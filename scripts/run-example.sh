@@ -9,7 +9,10 @@ cmake --preset release >/dev/null
 cmake --build build/release -j"${KSB_JOBS:-2}" --target KestoSkinBuilder
 rm -rf build/example
 mkdir -p build/example
-cp build/release/app/qt/KestoSkinBuilder build/example/
+# The window module goes along, so that ./KestoSkinBuilder without an
+# argument shows the window there.
+cp build/release/app/qt/KestoSkinBuilder build/release/app/qt/libKestoSkinBuilderWindow.so \
+    build/example/
 cp -r examples/Files build/example/Files
 cd build/example
 ./KestoSkinBuilder build
