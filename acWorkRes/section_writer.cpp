@@ -328,37 +328,39 @@ bool TakeLeavesOffTheView(TResItem& node) {
     return true;
 }
 
-// The new section, its raw padding included, at plan.SectionOffset of the
-// resized module, through ordinary writes of the file; the checksum sum of
-// its bytes (offsets from its start) is gathered on the way.
+// The new section, its raw padding included: the first DataStart bytes into
+// `head`, the rest into `data`; `section` gets the checksum sum of all of it
+// (offsets from the section's start).
+bool FillSection(ResourceUpdateHandle& handle, const CommitPlan& plan, const SectionSizes& sizes,
+                 std::span<std::uint8_t> head, SectionOutput& data, ChecksumSum& section) {
+    const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
+                         data.PutZeros(plan.NewRawSize - plan.NewSize) && data.Finish();
+    section = ChecksumSum();
+    section.Add(0, head);
+    section.AddSum(head.size(), data.Sum());
+    return written;
+}
+
+// The section at plan.SectionOffset of the resized module through ordinary
+// writes of the file.
 bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
                         const SectionSizes& sizes, std::span<std::uint8_t> head,
                         ChecksumSum& section) {
-    const std::uint32_t dataStart = *sizes.DataStart();
-    FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + dataStart,
-                           plan.NewRawSize - dataStart);
-    const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
-                         data.PutZeros(plan.NewRawSize - plan.NewSize) && data.Finish() &&
-                         handle.FileHandle.WriteAt(plan.SectionOffset, head);
-    section.AddSum(dataStart, data.Sum());
-    section.Add(0, head);
-    return written;
+    FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + head.size(),
+                           plan.NewRawSize - head.size());
+    return FillSection(handle, plan, sizes, head, data, section) &&
+           handle.FileHandle.WriteAt(plan.SectionOffset, head);
 }
 
 // The same, copied into the view.
 bool WriteSectionIntoView(ResourceUpdateHandle& handle, const CommitPlan& plan,
                           const SectionSizes& sizes, std::span<std::uint8_t> head,
                           ChecksumSum& section) {
-    const std::uint32_t dataStart = *sizes.DataStart();
     handle.View.PrepareForWriting(plan.SectionOffset, plan.NewRawSize);
     MemorySectionOutput data(handle.View.Bytes().subspan(
-        std::size_t{plan.SectionOffset} + dataStart, plan.NewRawSize - dataStart));
-    const bool written = WriteSection(plan.ResourceRva, *handle.Root, sizes, head, data) &&
-                         data.PutZeros(plan.NewRawSize - plan.NewSize) &&
-                         ByteWriter(handle.View.Bytes()).PutBytes(plan.SectionOffset, head);
-    section.AddSum(dataStart, data.Sum());
-    section.Add(0, head);
-    return written;
+        std::size_t{plan.SectionOffset} + head.size(), plan.NewRawSize - head.size()));
+    return FillSection(handle, plan, sizes, head, data, section) &&
+           ByteWriter(handle.View.Bytes()).PutBytes(plan.SectionOffset, head);
 }
 
 // Where the system's writes reach the view at once, the section goes in
@@ -370,11 +372,8 @@ bool WriteNewSection(ResourceUpdateHandle& handle, const CommitPlan& plan,
                      const SectionSizes& sizes, ChecksumSum& section) {
     std::vector<std::uint8_t> head(*sizes.DataStart());
     if constexpr (platform::kWritesReachMappings) {
-        ChecksumSum written;
-        if (WriteSectionByFile(handle, plan, sizes, head, written)) {
-            section = written;
+        if (WriteSectionByFile(handle, plan, sizes, head, section))
             return true;
-        }
     }
     return WriteSectionIntoView(handle, plan, sizes, head, section);
 }
