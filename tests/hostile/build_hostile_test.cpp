@@ -213,6 +213,29 @@ TEST_F(BuildTest, IconFilesThatHoldNoIconAreLoggedAndLeaveTheModuleSound) {
     EXPECT_EQ(leaves_.size(), 2u); // the good icon's image and group
 }
 
+// A folder is no file: where a data file or an icon belongs it is "not found",
+// like a name that does not exist, and the row goes on.
+TEST_F(BuildTest, FoldersWhereFilesBelongAreNotFound) {
+    fs::create_directories(scratch_.Path("Files/data/sub"));
+    fs::create_directories(scratch_.Path("Files/icons/sub.ico"));
+    Build(Ascii("1 RCDATA data\\sub\r\n2 ICON icons\\sub.ico\r\n3 RCDATA data\\colors.txt\r\n"
+                "4 RCDATA data\\missing.bin\r\n"));
+    EXPECT_TRUE(log_.Has(u"file \"" + Path(u"Files\\data\\sub") + u"\" not found"));
+    EXPECT_TRUE(log_.Has(u"file \"" + Path(u"Files\\icons\\sub.ico") + u"\" not found"));
+    EXPECT_TRUE(log_.Has(u"file \"" + Path(u"Files\\data\\missing.bin") + u"\" not found"));
+    EXPECT_TRUE(log_.Has(u"done!"));
+    // Only the real file became a resource.
+    std::vector<ResourceLeaf> data;
+    for (const ResourceLeaf& leaf : ksbtest::ListResources(module_)) {
+        if (leaf.type == 10 || leaf.type == 14)
+            data.push_back(leaf);
+    }
+    ASSERT_EQ(data.size(), 1u);
+    EXPECT_EQ(data[0].type, 10u);
+    EXPECT_EQ(data[0].name, 3u);
+    EXPECT_EQ(data[0].data, kColors);
+}
+
 #ifndef _WIN32
 
 // What exists but cannot be opened ends the build with "Cannot open file".
