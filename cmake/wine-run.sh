@@ -67,4 +67,20 @@ if [ -d "$prefix/ksb-locale/ru_RU.UTF-8" ]; then
     export LC_CTYPE=ru_RU.UTF-8
 fi
 
+# Wine's server and its service processes (services.exe, winedevice.exe, ...)
+# outlive the program that starts them and keep the standard streams they
+# were given, and ctest waits until a test's streams close: a test that
+# happened to start them would be held until they go. So they are started
+# here, with no streams of the test's, before the program runs: the server
+# stays a minute after its last client, and wineboot brings up the services.
+# "wineserver -p" gives 0 when it started a server, 2 when one was running.
+wineserver=${KSB_WINESERVER:-/usr/lib/wine/wineserver}
+exec 8>"$prefix.server.lock"
+flock 8
+if "$wineserver" -p60 </dev/null >/dev/null 2>&1; then
+    "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+fi
+flock -u 8
+exec 8>&-
+
 exec "$wine" "$@"
