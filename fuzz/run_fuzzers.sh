@@ -11,7 +11,7 @@ seconds=${1:-60}
 build=${KSB_FUZZ_BUILD:-$root/build/fuzz}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKSB_FUZZ=ON -DKSB_BUILD_QT=OFF \
-    -DKSB_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DKSB_BUILD_TESTS=OFF -DKSB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"${KSB_JOBS:-2}" --target fuzz_module fuzz_icon fuzz_script
 
 # The targets write a module or two per input: a memory-backed folder keeps
