@@ -1,6 +1,6 @@
 // The view of a command-line run: every log line goes to the window's log
 // (hidden, so that a window shown after an error holds what the run wrote)
-// and to standard output, when that leads to a file or a pipe.
+// and to standard output, when that leads to a file, a pipe or a console.
 #pragma once
 
 #include "app/frm_view.h"

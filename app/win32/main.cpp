@@ -1,15 +1,16 @@
 // The Windows program. Without an argument it shows the window. With one it
 // creates the window hidden, runs the build (or, for "/used", Used files),
-// writes each log line to standard output as well when that is a file or a
-// pipe, and ends without ever showing the window. An error that escapes such
-// a run is shown in the error box, and then the window shows the log as the
-// run left it.
+// writes each log line to standard output as well (a file, a pipe, or the
+// console it was started from) and ends without ever showing the window. An
+// error that escapes such a run goes to standard error and is shown in the
+// error box, and then the window shows the log as the run left it.
 #include "app/command_line.h"
 #include "app/error_report.h"
 #include "app/u_frm.h"
 #include "app/win32/echo_view.h"
 #include "app/win32/error_box.h"
 #include "app/win32/frm_window.h"
+#include "app/win32/parent_console.h"
 #include "app/win32/standard_stream.h"
 #include "platform/platform.h"
 
@@ -43,7 +44,7 @@ int RunEventLoop(app::win32::FrmWindow& window) {
 void ReportNoWindow() {
     const std::u16string text =
         u"The window cannot be created: " + platform::SystemErrorText(platform::LastError());
-    app::win32::StandardStream::Error().WriteLine(text);
+    app::win32::ParentConsole().Error().WriteLine(text);
     app::win32::ShowErrorBox(nullptr, app::ErrorReportText(text));
 }
 
@@ -68,15 +69,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return RunEventLoop(window);
     }
 
-    app::win32::EchoView echo(haveWindow ? &window : nullptr, app::win32::StandardStream::Output());
-    frm.BindView(echo);
     std::u16string error;
-    try {
-        frm.TntFormCreate(arguments);
-    } catch (const std::exception& e) {
-        error = app::ErrorReportText(app::ErrorMessage(e));
+    {
+        // Attached for the run only: the console is let go before a box or
+        // the window is shown.
+        const app::win32::ParentConsole console;
+        app::win32::EchoView echo(haveWindow ? &window : nullptr, console.Output());
+        frm.BindView(echo);
+        try {
+            frm.TntFormCreate(arguments);
+        } catch (const std::exception& e) {
+            error = app::ErrorReportText(app::ErrorMessage(e));
+        }
+        frm.UnbindView(echo);
+        // A caller that reads standard error learns why the run stopped.
+        if (!error.empty())
+            console.Error().WriteLine(error);
     }
-    frm.UnbindView(echo);
 
     if (error.empty()) {
         // The normal way out: the window, never shown, goes, and TntFormDestroy runs.
@@ -87,8 +96,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 0;
     }
 
-    // A caller that reads standard error learns why the run stopped.
-    app::win32::StandardStream::Error().WriteLine(error);
     if (!haveWindow) {
         frm.TntFormDestroy();
         return 1;
