@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under wine64 for the tests: wine-run.sh PROGRAM [ARGS...]
+# (KSB_WINE names another loader and KSB_WINEARCH the prefix's architecture:
+# wine32-run.sh uses them for 32-bit programs).
 #
 # Every run of one build shares one Wine prefix, "wine-prefix" in the build
 # folder (found as the nearest folder above the program that holds
@@ -34,6 +36,9 @@ if [ -z "$prefix" ]; then
     prefix="$dir/wine-prefix"
 fi
 export WINEPREFIX="$prefix"
+if [ -n "${KSB_WINEARCH:-}" ]; then
+    export WINEARCH="$KSB_WINEARCH"
+fi
 
 locale_sources() { command -v localedef >/dev/null && [ -f /usr/share/i18n/locales/ru_RU ]; }
 
@@ -43,8 +48,8 @@ if [ ! -f "$prefix/.ksb-ready" ] || { locale_sources && [ ! -f "$prefix/ksb-loca
     flock 9
     if [ ! -f "$prefix/.ksb-ready" ]; then
         rm -rf "$prefix"
-        "$wine" wineboot -i >/dev/null 2>&1
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
         # Let the server write the registry before the prefix counts as ready.
         "${KSB_WINESERVER:-/usr/lib/wine/wineserver}" -w || true
         touch "$prefix/.ksb-ready"

@@ -1,21 +1,40 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a fresh Debian 12 machine.
+# Installs everything the build and the tests need on a fresh Debian 12 machine,
+# the 32-bit Wine (wine32, from the i386 architecture) included. Safe to run
+# again: it installs only what is missing.
 set -euo pipefail
 packages=(
     cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 wine fonts-wine xvfb xauth xdotool locales
+    wine64 wine wine32:i386 fonts-wine xvfb xauth xdotool locales
     python3-pefile imagemagick
     llvm lld
 )
+export DEBIAN_FRONTEND=noninteractive
+update_needed=false
+# wine32 comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture (for wine32)"
+    dpkg --add-architecture i386
+    update_needed=true
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
+    update_needed=true
+fi
+if $update_needed; then
     apt-get update -q
+fi
+if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -q "${missing[@]}"
+fi
+# The 32-bit loader is what the i686 tests run under; without it they cannot run.
+if [ ! -x /usr/lib/wine/wine ]; then
+    echo "setup-debian.sh: /usr/lib/wine/wine (wine32) is missing after the install" >&2
+    exit 1
 fi
