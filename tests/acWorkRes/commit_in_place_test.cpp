@@ -110,8 +110,8 @@ TEST(CommitInPlace, ATemporaryFileThatLostItsDataStopsTheCommitBeforeTheModuleCh
     ASSERT_NE(handle, nullptr);
     ASSERT_TRUE(Put(handle, 1, Pattern(100, 5)) && Put(handle, 2, Pattern(40000, 6)));
     ASSERT_EQ(scratch.TempFileCount(), 1u);
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.TempFolder()))
-        std::filesystem::resize_file(entry.path(), 39999);
+    for (const auto& file : scratch.TempFiles())
+        std::filesystem::resize_file(file, 39999);
     EXPECT_FALSE(EndResourceUpdate(handle, false));
     EXPECT_TRUE(SameBytes(original, ReadFile(path)));
     EXPECT_EQ(scratch.TempFileCount(), 0u);
