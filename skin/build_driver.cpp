@@ -240,7 +240,8 @@ private:
     // section, a directory full) is left out, silently as ever; one it could
     // not store ends the row.
     void Stored(bool stored) const {
-        if (!stored && platform::LastError() != platform::kErrorInvalidData)
+        if (!stored && (platform::LastError() != platform::kErrorInvalidData ||
+                        !acWorkRes::LastTempFileFailure().FileName.empty()))
             throw StoreFailure(modulePath_);
     }
 

@@ -3,13 +3,13 @@
 // fails and the file keeps its size and bytes.
 #include "platform/platform.h"
 #include "tests/platform/scratch.h"
+#include "tests/support/small_disk.h"
 
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <csignal>
 
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -88,31 +88,11 @@ TEST(GrowReserving, PastAFileSizeLimitFailsAndLeavesTheFile) {
     EXPECT_TRUE(Unchanged(file));
 }
 
-// A 2 MiB tmpfs, where root may mount one; unmounted on every path.
-class SmallDisk {
-public:
-    explicit SmallDisk(const ksbtest::fs::path& at) : at_(at) {
-        ksbtest::fs::create_directories(at_);
-        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=2m") == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_)
-            umount2(at_.c_str(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Mounted() const { return mounted_; }
-
-private:
-    ksbtest::fs::path at_;
-    bool mounted_ = false;
-};
-
 TEST(GrowReserving, OnAFullDiskFailsAndLeavesTheFileAndTheSpace) {
     ScratchFolder dir;
-    SmallDisk disk(dir.Native(u"disk"));
+    ksbtest::SmallDisk disk(dir.Native(u"disk"), "2m");
     if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a tmpfs is not permitted here (needs root)";
+        GTEST_SKIP() << ksbtest::SmallDisk::kSkipMessage;
     {
         File file = KeptFile(dir.Path(u"disk/full.bin"));
         EXPECT_FALSE(file.GrowReserving(3u << 20));
