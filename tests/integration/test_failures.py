@@ -61,6 +61,12 @@ class FailureCase(test_cli.CliCase):
                            preexec_fn=preexec)
         return p.returncode, p.stdout.decode().replace("\r\n", "\n").splitlines(), p.stderr.decode().strip()
 
+    def skip_error_box(self):
+        """The Windows program reports an error in its error box, which waits
+        for a click; the wine_shell full-disk test reads and closes it."""
+        if test_cli.ARGS.wine:
+            self.skipTest("the Windows program shows this error in its error box")
+
     def assert_failed_row(self, rc, out, err, message):
         self.assertEqual(rc, 1, err)
         self.assertEqual(out, [SEPARATOR, "vistel.rc"])
@@ -75,6 +81,7 @@ class FailureCase(test_cli.CliCase):
 
 class FullDisk(FailureCase):
     def test_a_commit_that_does_not_fit_leaves_no_module(self):
+        self.skip_error_box()
         self.write_skin()
         self.mount_small_disk("_skin")
         rc, out, err = self.pf.run("b")
@@ -91,6 +98,7 @@ class FullDisk(FailureCase):
                          {(RT_RCDATA, 1, LANG): SMALL, (RT_RCDATA, 2, LANG): BIG})
 
     def test_a_template_copy_that_does_not_fit_is_removed(self):
+        self.skip_error_box()
         self.pf.write("Files\\vistel.rc", "1 RCDATA small.bin\n")
         self.pf.write("Files\\small.bin", SMALL)
         disk = self.mount_small_disk("_skin", "64k")
@@ -178,6 +186,7 @@ class TemporaryFolder(FailureCase):
 
 class Folders(FailureCase):
     def test_a_folder_that_cannot_be_made_is_named(self):
+        self.skip_error_box()
         self.pf.write("Files\\vistel.rc", "1 RCDATA small.bin\n")
         self.pf.write("Files\\small.bin", SMALL)
         self.pf.write("_skin", "a file where the folder belongs")
