@@ -42,6 +42,16 @@ def system_text(name):
 
 
 class FailureCase(test_cli.CliCase):
+    def setUp(self):
+        super().setUp()
+        self.mounts = []
+
+    def tearDown(self):
+        # Unmounted before the program folder goes, or its mount points stay.
+        for at in self.mounts:
+            subprocess.run(["umount", "-l", at], capture_output=True)
+        super().tearDown()
+
     def mount_small_disk(self, relative, size="1m"):
         """A tmpfs of `size` at `relative` in the program folder, or a skip."""
         at = self.pf.path(*relative.split("\\"))
@@ -49,7 +59,7 @@ class FailureCase(test_cli.CliCase):
         if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", at],
                           capture_output=True).returncode != 0:
             self.skipTest("mounting a tmpfs is not permitted here (needs root)")
-        self.addCleanup(subprocess.run, ["umount", "-l", at], capture_output=True)
+        self.mounts.append(at)
         return at
 
     def run_env(self, extra_env=None, preexec=None, *args):
