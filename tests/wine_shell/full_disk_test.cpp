@@ -26,14 +26,21 @@ std::wstring SmallDisk() {
                : std::wstring();
 }
 
-TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
-    const std::wstring disk = SmallDisk();
-    if (disk.empty())
-        GTEST_SKIP() << "no small tmpfs: mounting one is not permitted here (needs root)";
-    ProgramFolder folder(disk);
+// A skin of a small and a big data file, in a program folder on the disk.
+void WriteSkin(const ProgramFolder& folder) {
     folder.Write(L"Files\\vistel.rc", "1 RCDATA small.bin\n2 RCDATA big.bin\n");
     folder.Write(L"Files\\small.bin", std::string(110, 's'));
     folder.Write(L"Files\\big.bin", kBig);
+}
+
+constexpr char kNoDisk[] = "no small tmpfs: mounting one is not permitted here (needs root)";
+
+TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
+    const std::wstring disk = SmallDisk();
+    if (disk.empty())
+        GTEST_SKIP() << kNoDisk;
+    ProgramFolder folder(disk);
+    WriteSkin(folder);
 
     StartedProgram program(folder, L"build");
     ASSERT_TRUE(program.Started());
@@ -62,11 +69,9 @@ TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
 TEST(FullDisk, AUsedFileThatDoesNotFitStaysInFilesWithNoCutCopy) {
     const std::wstring disk = SmallDisk();
     if (disk.empty())
-        GTEST_SKIP() << "no small tmpfs: mounting one is not permitted here (needs root)";
+        GTEST_SKIP() << kNoDisk;
     ProgramFolder folder(disk);
-    folder.Write(L"Files\\vistel.rc", "1 RCDATA small.bin\n2 RCDATA big.bin\n");
-    folder.Write(L"Files\\small.bin", std::string(110, 's'));
-    folder.Write(L"Files\\big.bin", kBig);
+    WriteSkin(folder);
 
     StartedProgram program(folder, L"/used");
     ASSERT_TRUE(program.Started());
