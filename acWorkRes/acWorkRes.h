@@ -53,8 +53,26 @@ bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
                         const ResourceId& name, std::uint16_t language, const std::uint8_t* data,
                         std::uint32_t size);
 
+// The temporary file (data over 32 KiB waits in one until the commit) that
+// the last failed UpdateResourceItem of this thread, or of an icon import,
+// could not create (Creating) or write; no FileName when that call failed
+// for another reason (memory, a full directory, a refused identifier: the
+// last error says which) or when it succeeded. The reason is the thread's
+// last error as the failed call left it.
+struct TempFileFailure {
+    std::string FileName; // in the system's ANSI code page
+    bool Creating = false;
+};
+const TempFileFailure& LastTempFileFailure();
+
 // Commits (Discard false) or throws away (Discard true) the update, and always
-// releases it. True after a discard or a good commit; false when the commit failed.
+// releases it. True after a discard or a good commit; false when the commit
+// failed, with the last error of the step that failed. A failed commit leaves
+// the module exactly as it was wherever the failure came before its first
+// byte changed: the disk space the module grows by is set aside first, so a
+// full disk or a file-size limit is such a failure. A later one (a file
+// system that can set nothing aside, a system fault) leaves a module that is
+// no longer whole.
 bool EndResourceUpdate(ResourceUpdateHandle* handle, bool Discard);
 
 // AddIconFromFile's result when the images find no free RT_ICON ID up to 65535

@@ -278,6 +278,7 @@ std::uint32_t AddIconFromFile(ResourceUpdateHandle* handle, const ResourceId& na
 
 std::uint32_t AddIconFromImage(ResourceUpdateHandle* handle, const ResourceId& name,
                                std::uint16_t language, std::span<const std::uint8_t> file) {
+    ForgetTempFileFailure();
     if (!handle || !handle->Root)
         return 0;
     try {

@@ -8,14 +8,7 @@ namespace acWorkRes {
 TResItem::~TResItem() {
     FreeResourceTree(FirstChild);
     FreeResourceTree(Next);
-    if (TempFile.IsOpen()) {
-        TempFile.Close();
-        try {
-            platform::DeleteTempFile(TempFileNameFor(*this));
-        } catch (...) {
-            // Out of memory while forming the name: the file stays behind.
-        }
-    }
+    // TempFile deletes itself when it is closed.
 }
 
 void FreeResourceTree(std::unique_ptr<TResItem>& link) noexcept {

@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace acWorkRes {
@@ -36,13 +37,17 @@ bool ResizeFileRegion(platform::File& file, std::uint64_t offset, std::int64_t d
         const std::uint64_t target =
             delta < 0 ? offset - shrink : offset + static_cast<std::uint64_t>(delta);
         view.Unmap();
+        if (target > size)
+            return file.GrowReserving(target) && remap();
         return file.SetSize(target) && remap();
     }
     const std::uint64_t tail = size - offset;
     if (delta > 0) {
         const auto growth = static_cast<std::uint64_t>(delta);
         view.Unmap();
-        if (!file.SetSize(size + growth))
+        // The disk space comes first: a full disk then fails the commit here,
+        // with nothing moved, instead of a write into the view later.
+        if (!file.GrowReserving(size + growth))
             return false;
         if (!remap()) {
             file.SetSize(size); // nothing has moved yet: give the bytes back
@@ -365,17 +370,67 @@ bool WriteSectionIntoView(ResourceUpdateHandle& handle, const CommitPlan& plan,
 
 // Where the system's writes reach the view at once, the section goes in
 // through ordinary writes, which cost less than faulting in and filling the
-// pages of the view. A write that fails there (a full disk, for one) would
-// leave the section half written, so it is then written through the view,
-// as it always is elsewhere.
+// pages of the view; elsewhere through the view. A write that fails is the
+// end of the commit: the view is never tried after it, since a page the
+// file system could not give to a write would fault when touched.
 bool WriteNewSection(ResourceUpdateHandle& handle, const CommitPlan& plan,
                      const SectionSizes& sizes, ChecksumSum& section) {
     std::vector<std::uint8_t> head(*sizes.DataStart());
-    if constexpr (platform::kWritesReachMappings) {
-        if (WriteSectionByFile(handle, plan, sizes, head, section))
-            return true;
+    if constexpr (platform::kWritesReachMappings)
+        return WriteSectionByFile(handle, plan, sizes, head, section);
+    else
+        return WriteSectionIntoView(handle, plan, sizes, head, section);
+}
+
+// The steps of a commit that change the file: the resize, the headers, the
+// new section and the checksum.
+bool ChangeModule(ResourceUpdateHandle& handle, const PeHeaders& headers, const CommitPlan& plan,
+                  const SectionSizes& sizes) {
+    if (plan.RawDelta != 0 || plan.FileSize < plan.SectionEnd) {
+        if (!ResizeFileRegion(handle.FileHandle, plan.SectionEnd, plan.RawDelta, handle.View))
+            return false;
     }
-    return WriteSectionIntoView(handle, plan, sizes, head, section);
+    // The headers lie before the section, so they did not move.
+    const auto nt = FindPeHeaders(handle.View.Bytes());
+    if (!nt || *nt != headers.NtHeaders)
+        return false;
+    handle.NtHeaders = *nt;
+
+    ByteWriter out(handle.View.Bytes());
+    for (const HeaderPatch& patch : plan.Patches) {
+        if (!out.PutU32(patch.Offset, patch.Value))
+            return false;
+    }
+    FixDebugDirectory(out, headers, plan);
+    if (!out.Has(plan.SectionOffset, plan.NewRawSize))
+        return false;
+    ChecksumSum sectionSum;
+    if (!WriteNewSection(handle, plan, sizes, sectionSum))
+        return false;
+
+    // The checksum: the headers and the tail are summed from the view, the
+    // section as it was written.
+    const std::uint64_t field = std::uint64_t{*nt} + kOptionalHeaderOffset + kCheckSumField;
+    if (!out.PutU32(field, 0))
+        return false;
+    const std::span<const std::uint8_t> file = handle.View.Bytes();
+    const std::uint64_t after = std::uint64_t{plan.SectionOffset} + plan.NewRawSize;
+    ChecksumSum sum;
+    sum.Add(0, file.first(plan.SectionOffset));
+    sum.AddSum(plan.SectionOffset, sectionSum);
+    sum.Add(after, file.subspan(static_cast<std::size_t>(after)));
+    return out.PutU32(field, sum.Checksum(file.size()));
+}
+
+// Puts the module back as `before` holds it, the view unmapped first
+// (Windows cannot cut a mapped file). The code of the failed step stays;
+// a module that cannot be put back is left as the failure left it.
+void RestoreModule(ResourceUpdateHandle& handle, std::span<const std::uint8_t> before) {
+    const std::uint32_t code = platform::LastError();
+    handle.View.Unmap();
+    if (handle.FileHandle.SetSize(before.size()))
+        handle.FileHandle.WriteAt(0, before);
+    platform::SetLastError(code);
 }
 
 bool Commit(ResourceUpdateHandle& handle) {
@@ -409,40 +464,21 @@ bool Commit(ResourceUpdateHandle& handle) {
     if (!SectionAddressable(plan->ResourceRva, sizes) || !TakeLeavesOffTheView(*handle.Root))
         return false;
 
-    if (plan->RawDelta != 0 || plan->FileSize < plan->SectionEnd) {
-        if (!ResizeFileRegion(handle.FileHandle, plan->SectionEnd, plan->RawDelta, handle.View))
-            return false;
-    }
-    // The headers lie before the section, so they did not move.
-    const auto nt = FindPeHeaders(handle.View.Bytes());
-    if (!nt || *nt != headers->NtHeaders)
-        return false;
-    handle.NtHeaders = *nt;
-
-    ByteWriter out(handle.View.Bytes());
-    for (const HeaderPatch& patch : plan->Patches) {
-        if (!out.PutU32(patch.Offset, patch.Value))
-            return false;
-    }
-    FixDebugDirectory(out, *headers, *plan);
-    if (!out.Has(plan->SectionOffset, plan->NewRawSize))
-        return false;
-    ChecksumSum sectionSum;
-    if (!WriteNewSection(handle, *plan, sizes, sectionSum))
-        return false;
-
-    // The checksum: the headers and the tail are summed from the view, the
-    // section as it was written.
-    const std::uint64_t field = std::uint64_t{*nt} + kOptionalHeaderOffset + kCheckSumField;
-    if (!out.PutU32(field, 0))
-        return false;
-    const std::span<const std::uint8_t> file = handle.View.Bytes();
-    const std::uint64_t after = std::uint64_t{plan->SectionOffset} + plan->NewRawSize;
-    ChecksumSum sum;
-    sum.Add(0, file.first(plan->SectionOffset));
-    sum.AddSum(plan->SectionOffset, sectionSum);
-    sum.Add(after, file.subspan(static_cast<std::size_t>(after)));
-    return out.PutU32(field, sum.Checksum(file.size()));
+    // The module as it is, to be put back should a step fail once the file
+    // has changed (a write or a read of a temporary file, past the space
+    // set aside by the resize).
+    const std::vector<std::uint8_t> before(handle.View.Bytes().begin(), handle.View.Bytes().end());
+    if (ChangeModule(handle, *headers, *plan, sizes))
+        return true;
+    // A growth that failed, and a resize of a file shorter than its section,
+    // fail before any byte moves; what they leave needs nothing put back.
+    std::uint64_t size = 0;
+    const bool untouched = (plan->RawDelta >= 0 || plan->FileSize < plan->SectionEnd) &&
+                           !handle.View.IsMapped() && handle.FileHandle.GetSize(size) &&
+                           size == plan->FileSize;
+    if (!untouched)
+        RestoreModule(handle, before);
+    return false;
 }
 
 } // namespace
@@ -450,14 +486,26 @@ bool Commit(ResourceUpdateHandle& handle) {
 bool EndResourceUpdate(ResourceUpdateHandle* handle, bool Discard) {
     // Released on every path: the tree with its temporary files, the view,
     // the file.
-    const std::unique_ptr<ResourceUpdateHandle> owner(handle);
+    std::unique_ptr<ResourceUpdateHandle> owner(handle);
     if (!owner || Discard)
         return true;
+    platform::SetLastError(0);
+    bool committed = false;
     try {
-        return Commit(*owner);
+        committed = Commit(*owner);
+    } catch (const std::bad_alloc&) {
+        platform::SetLastError(platform::kErrorNotEnoughMemory);
     } catch (...) {
-        return false;
     }
+    if (committed)
+        return true;
+    // The caller sees the code of the step that failed, not what the release
+    // leaves; a failure the system did not explain is a module that cannot
+    // be written as it stands.
+    const std::uint32_t code = platform::LastError();
+    owner.reset();
+    platform::SetLastError(code != 0 ? code : platform::kErrorInvalidData);
+    return false;
 }
 
 } // namespace acWorkRes

@@ -9,6 +9,14 @@ namespace acWorkRes {
 
 namespace {
 
+thread_local TempFileFailure gTempFileFailure;
+
+// Keeps what failed for LastTempFileFailure; the error code stays.
+void NoteTempFileFailure(std::string fileName, bool creating) {
+    gTempFileFailure.FileName = std::move(fileName);
+    gTempFileFailure.Creating = creating;
+}
+
 // Whether `child` stands before a new directory named `name` or, when the
 // name is empty, numbered `id`: names first, by code units, then numbers in
 // ascending (signed) order.
@@ -124,15 +132,19 @@ bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* d
     if (size <= LargeDataThreshold) {
         copy.assign(data, data + size);
     } else {
-        const std::string name = TempFileNameFor(leaf);
-        // A file left under this name by an earlier process is replaced.
-        platform::DeleteTempFile(name);
+        // The file goes by itself when it is closed (with the leaf, or here
+        // when the write fails).
+        std::string name = TempFileNameFor(leaf);
         temp = platform::CreateTempFile(name);
-        if (!temp.IsOpen())
+        if (!temp.IsOpen()) {
+            NoteTempFileFailure(std::move(name), true);
             return false;
+        }
         if (!temp.WriteAt(0, std::span<const std::uint8_t>(data, size))) {
+            const std::uint32_t code = platform::LastError();
             temp.Close();
-            platform::DeleteTempFile(name);
+            platform::SetLastError(code);
+            NoteTempFileFailure(std::move(name), false);
             return false;
         }
     }
@@ -238,8 +250,10 @@ bool Store(TResItem& root, const ItemPlaces& at, const ResourceId& type, const R
     // leaves the tree as it was.
     TResItem& parent =
         at.NameDirectory ? *at.NameDirectory : (at.TypeDirectory ? *at.TypeDirectory : root);
-    if (!HasRoomForChild(parent))
+    if (!HasRoomForChild(parent)) {
+        platform::SetLastError(platform::kErrorInvalidData); // a directory counts 65535 entries
         return false;
+    }
     auto leaf = NewLeaf(language, data, size);
     if (!leaf)
         return false;
@@ -329,13 +343,25 @@ ResourceUpdateHandle* BeginResourceUpdate(const std::u16string& fileName, bool D
     return nullptr;
 }
 
+const TempFileFailure& LastTempFileFailure() {
+    return gTempFileFailure;
+}
+
+void ForgetTempFileFailure() noexcept {
+    gTempFileFailure.FileName.clear();
+    gTempFileFailure.Creating = false;
+}
+
 bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
                         const ResourceId& name, std::uint16_t language, const std::uint8_t* data,
                         std::uint32_t size) {
+    ForgetTempFileFailure();
     if (!handle)
         return true;
-    if (!IsUsableId(type) || !IsUsableId(name) || !handle->Root)
+    if (!IsUsableId(type) || !IsUsableId(name) || !handle->Root) {
+        platform::SetLastError(platform::kErrorInvalidData);
         return false;
+    }
     try {
         TResItem& root = *handle->Root;
         const ItemPlaces places = Locate(root, type, name, language);
@@ -344,6 +370,7 @@ bool UpdateResourceItem(ResourceUpdateHandle* handle, const ResourceId& type,
         Delete(&handle->Root, places, name, language);
         return true;
     } catch (...) {
+        platform::SetLastError(platform::kErrorNotEnoughMemory);
         return false;
     }
 }

@@ -64,9 +64,14 @@ TResItem& AddDirectory(TResItem& parent, std::unique_ptr<TResItem> child) noexce
 // new data is put in place before the old is given up, so on failure (false,
 // or std::bad_alloc) the leaf is as it was. A leaf that already owns a
 // temporary file is refused: its new file would take the same name; callers
-// swap in a fresh leaf instead.
+// swap in a fresh leaf instead. A temporary file that cannot be created or
+// written is noted for LastTempFileFailure.
 bool StoreLeafData(TResItem& leaf, std::uint16_t language, const std::uint8_t* data,
                    std::uint32_t size);
+
+// Clears what LastTempFileFailure (acWorkRes.h) reports; the calls that can
+// set it begin with this.
+void ForgetTempFileFailure() noexcept;
 
 // A new, unlinked leaf for `language` holding the data; nullptr when the data
 // cannot be stored.

@@ -29,6 +29,7 @@ std::uint32_t CodeFor(testing::Operation operation) {
         return kErrorAccessDenied;
     case testing::Operation::Write:
     case testing::Operation::Resize:
+    case testing::Operation::Reserve:
     case testing::Operation::Copy:
         break;
     }

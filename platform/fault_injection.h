@@ -5,7 +5,7 @@
 //
 // The failing operation does nothing and returns its normal failure (an
 // invalid File or Mapping, or false) with a code the system could have
-// given: a full disk for writes, resizes and copies, lack of memory for
+// given: a full disk for writes, resizes, reservations and copies, lack of memory for
 // mappings, access denied for the creation of files and folders.
 #pragma once
 
@@ -17,6 +17,7 @@ namespace platform::testing {
 enum class Operation {
     Write,        // File::WriteAt
     Resize,       // File::SetSize
+    Reserve,      // File::GrowReserving
     Map,          // MapWholeFile
     CreateFile,   // CreateAnew, CreateTempFile
     CreateFolder, // CreateFolders

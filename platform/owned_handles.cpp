@@ -12,12 +12,22 @@ File::~File() {
     Close();
 }
 
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, kInvalid))
+#ifndef _WIN32
+      ,
+      unlinkOnClose_(std::exchange(other.unlinkOnClose_, {}))
+#endif
+{
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, kInvalid);
+#ifndef _WIN32
+        unlinkOnClose_ = std::exchange(other.unlinkOnClose_, {});
+#endif
     }
     return *this;
 }

@@ -83,6 +83,16 @@ public:
     bool GetSize(std::uint64_t& size) const;
     // Moves the end of the file to `size`, cutting or extending with zeros.
     bool SetSize(std::uint64_t size);
+    // Extends the file to `size` (nothing happens when it is that long
+    // already) with the disk space of every byte it gains set aside, so that
+    // no later write into them, through the file or a mapping, can fail for
+    // want of space: fallocate on Linux; on Windows the allocation is asked
+    // for and, where the system extended the file without allocating it (a
+    // sparse extension, as Wine gives on Linux), the bytes gained are written
+    // as zeros. A file system that can set nothing aside is extended as
+    // SetSize does. On failure the file keeps its size and bytes. No mapping
+    // of the file may be open on Windows.
+    bool GrowReserving(std::uint64_t size);
     // Reads exactly out.size() bytes from `offset`; false if fewer could be read.
     bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
     // Writes all bytes at `offset`.
@@ -106,6 +116,11 @@ private:
 #endif
     explicit File(std::intptr_t h) : handle_(h) {}
     std::intptr_t handle_ = kInvalid;
+#ifndef _WIN32
+    // A named temporary file, made where the file system has no nameless
+    // ones, is deleted by name when it is closed.
+    std::string unlinkOnClose_;
+#endif
 };
 
 // A whole file's bytes, held in a buffer that the read fills without
@@ -142,13 +157,19 @@ File OpenExisting(const std::u16string& path, OpenMode mode);
 // for reading and writing, shared with nobody. A file held by another opener
 // or marked read-only is left untouched and the call fails.
 File CreateAnew(const std::u16string& path);
-// Creates a temporary file by its ANSI name for reading and writing, shared
-// with nobody. On Windows CREATE_ALWAYS, in the user's own temporary folder.
-// On POSIX: O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600, so a name planted in a
-// shared temporary folder (a file, or a link to a victim file) is refused.
+// Creates a temporary file for reading and writing, shared with nobody, that
+// goes when it is closed and, whatever ends the process, when the process
+// ends; nothing of it ever outlives its maker.
+// On Linux it is nameless (O_TMPFILE | O_EXCL, mode 0600) in the folder of
+// `ansiPath`, so there is no name to plant a link on or to leave behind. A
+// file system that refuses nameless files gets the file named `ansiPath`
+// (O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600: a name planted in a shared
+// folder, a file or a link to a victim, is refused), deleted when it is
+// closed; only a killed process leaves such a name.
+// On Windows the file named `ansiPath`, created always, with
+// FILE_ATTRIBUTE_TEMPORARY and FILE_FLAG_DELETE_ON_CLOSE: the system deletes
+// it when its handle goes, also when the process is killed.
 File CreateTempFile(const std::string& ansiPath);
-// Deletes a file named in ANSI (temporary files). False on failure.
-bool DeleteTempFile(const std::string& ansiPath);
 
 // ---------------------------------------------------------------- mapping
 
@@ -204,6 +225,9 @@ std::string TempFolderAnsi();
 // The separator the updater puts between the temporary folder and a name
 // ("\" on Windows, "/" on POSIX).
 char TempNameSeparator();
+// A temporary file's name as TempFolderAnsi and the updater form it, as
+// text: ANSI on Windows, the file system's UTF-8 on POSIX.
+std::u16string TempNameText(std::string_view name);
 std::uint32_t ProcessId();
 
 // ---------------------------------------------------------------- paths and folders

@@ -36,17 +36,55 @@ GeneralError CannotCreate(const std::u16string& path) {
 GeneralError CannotOpen(const std::u16string& path) {
     return FileError(u"Cannot open file", path);
 }
+GeneralError CannotWrite(const std::u16string& path) {
+    return FileError(u"Cannot write file", path);
+}
+
+// A failure to write the module itself: the row cannot give a whole module,
+// so none is left (OutputFailure below).
+class OutputFailure : public GeneralError {
+public:
+    explicit OutputFailure(GeneralError error) : GeneralError(std::move(error)) {}
+};
+
+// Why the updater could not store an item: the temporary file it could not
+// create or write, or, when no file was at fault (memory), the module.
+OutputFailure StoreFailure(const std::u16string& modulePath) {
+    const acWorkRes::TempFileFailure& failure = acWorkRes::LastTempFileFailure();
+    if (failure.FileName.empty())
+        return OutputFailure(CannotWrite(modulePath));
+    return OutputFailure(FileError(failure.Creating ? u"Cannot create file" : u"Cannot write file",
+                                   platform::TempNameText(failure.FileName)));
+}
+
+// Removes a module this row has written but could not finish; the error that
+// says why is made before, so it keeps its code.
+void RemoveModule(const std::u16string& path) {
+    const std::uint32_t code = platform::LastError();
+    platform::DeleteFilePath(path);
+    platform::SetLastError(code);
+}
 
 // Writes the template module to `path`: created anew, shared with nobody,
-// replacing what was there.
+// replacing what was there, after its folder. A module that cannot be
+// opened (held by another program, read-only) is left as it was; one that
+// was opened but could not be written is removed.
 void WriteTemplateCopy(const std::u16string& path) {
-    platform::CreateFolders(platform::FolderPart(path));
+    std::u16string folder = platform::FolderPart(path);
+    if (folder.size() > 1)
+        folder.pop_back(); // the folder itself, not its separator
+    if (!folder.empty() && !platform::CreateFolders(folder))
+        throw FileError(u"Cannot create folder", folder);
     std::span<const std::uint8_t> bytes = TemplateModule();
     platform::File file = platform::CreateAnew(path);
     if (!file)
         throw CannotCreate(path);
-    if (!file.WriteAt(0, bytes))
-        throw CannotCreate(path);
+    if (!file.WriteAt(0, bytes)) {
+        GeneralError error = CannotCreate(path);
+        file.Close();
+        RemoveModule(path);
+        throw error;
+    }
 }
 
 // Reads a whole file into `bytes`. False when no file exists there; a file
@@ -80,9 +118,10 @@ public:
     OpenUpdate& operator=(const OpenUpdate&) = delete;
 
     acWorkRes::ResourceUpdateHandle* Get() const { return handle_; }
-    void Close(bool discard) {
-        if (handle_ != nullptr)
-            acWorkRes::EndResourceUpdate(std::exchange(handle_, nullptr), discard);
+    // False when the commit failed (the last error says why).
+    bool Close(bool discard) {
+        return handle_ == nullptr ||
+               acWorkRes::EndResourceUpdate(std::exchange(handle_, nullptr), discard);
     }
 
 private:
@@ -92,9 +131,11 @@ private:
 // Compiles the lines of one script into an open update.
 class ScriptCompiler {
 public:
-    ScriptCompiler(const std::u16string& programFolder, acWorkRes::ResourceUpdateHandle* handle,
-                   BuildLog& log, std::vector<std::u16string>& UsedFiles)
-        : programFolder_(programFolder), handle_(handle), log_(log), usedFiles_(UsedFiles) {}
+    ScriptCompiler(const std::u16string& programFolder, const std::u16string& modulePath,
+                   acWorkRes::ResourceUpdateHandle* handle, BuildLog& log,
+                   std::vector<std::u16string>& UsedFiles)
+        : programFolder_(programFolder), modulePath_(modulePath), handle_(handle), log_(log),
+          usedFiles_(UsedFiles) {}
 
     void Apply(const std::vector<std::u16string>& lines) {
         ScriptLineState state = ScriptLineState::None;
@@ -122,8 +163,9 @@ public:
         if (strings_.EntryCount() == 0)
             return;
         std::vector<std::uint8_t> block = strings_.Finish();
-        acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtString, std::uint16_t{1}, kLanguage,
-                                      block.data(), static_cast<std::uint32_t>(block.size()));
+        Stored(acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtString, std::uint16_t{1},
+                                             kLanguage, block.data(),
+                                             static_cast<std::uint32_t>(block.size())));
     }
 
 private:
@@ -167,9 +209,16 @@ private:
                     LogNotFound(dataPath);
                 return;
             }
-            if (acWorkRes::AddIconFromImage(handle_, *id, kLanguage, icon.Bytes()) ==
-                platform::kErrorInvalidData)
+            // A file that is no icon is logged and one that finds no free ID
+            // left out, as before; any other failure is one of storing it.
+            const std::uint32_t result =
+                acWorkRes::AddIconFromImage(handle_, *id, kLanguage, icon.Bytes());
+            if (result == platform::kErrorInvalidData)
                 log_.AppendLine(u"file \"" + dataPath + u"\" is not a valid icon");
+            else if (result != 0 && result != acWorkRes::kErrorNoFreeIconId) {
+                platform::SetLastError(result);
+                throw StoreFailure(modulePath_);
+            }
             return;
         }
         const platform::FileBytes& data = buffer_;
@@ -182,9 +231,18 @@ private:
             return;
         }
         // An empty file passes no data, which removes a resource of that name.
-        acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
-                                      data.empty() ? nullptr : data.data(),
-                                      static_cast<std::uint32_t>(data.size()));
+        Stored(acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
+                                             data.empty() ? nullptr : data.data(),
+                                             static_cast<std::uint32_t>(data.size())));
+    }
+
+    // An item the updater refuses as it stands (a name too long for the
+    // section, a directory full) is left out, silently as ever; one it could
+    // not store ends the row.
+    void Stored(bool stored) const {
+        if (!stored && (platform::LastError() != platform::kErrorInvalidData ||
+                        !acWorkRes::LastTempFileFailure().FileName.empty()))
+            throw StoreFailure(modulePath_);
     }
 
     void LogNotFound(const std::u16string& dataPath) {
@@ -192,6 +250,7 @@ private:
     }
 
     const std::u16string& programFolder_;
+    const std::u16string& modulePath_;
     acWorkRes::ResourceUpdateHandle* handle_;
     BuildLog& log_;
     std::vector<std::u16string>& usedFiles_;
@@ -216,21 +275,33 @@ void BuildTarget(bool Discard, const SkinTarget& target, const std::u16string& p
 
     std::vector<std::u16string> lines = LoadScriptLines(ReadWholeFile(scriptPath).Bytes());
     OpenUpdate update(acWorkRes::BeginResourceUpdate(outputPath, false));
-    if (update.Get() == nullptr)
-        return;
+    if (update.Get() == nullptr) {
+        GeneralError error = CannotOpen(outputPath);
+        RemoveModule(outputPath);
+        throw error;
+    }
     {
-        ScriptCompiler compiler(programFolder, update.Get(), log, UsedFiles);
+        ScriptCompiler compiler(programFolder, outputPath, update.Get(), log, UsedFiles);
         try {
             compiler.Apply(lines);
             compiler.StoreStrings();
+        } catch (const OutputFailure&) {
+            update.Close(true);
+            RemoveModule(outputPath);
+            throw;
         } catch (...) {
             // What was handed to the updater before the failure is still committed
-            // (or thrown away in a discarding run).
-            update.Close(Discard);
+            // (or thrown away in a discarding run); a commit that fails leaves no module.
+            if (!update.Close(Discard))
+                RemoveModule(outputPath);
             throw;
         }
     }
-    update.Close(Discard);
+    if (!update.Close(Discard)) {
+        GeneralError error = CannotWrite(outputPath);
+        RemoveModule(outputPath);
+        throw error;
+    }
     log.AppendLine(u"done!");
 }
 

@@ -38,7 +38,11 @@ extern const SkinTarget kSkinTargets[8];
 // is empty). `UsedFiles` is cleared and receives each script and each file a
 // script names, relative to "Files\". With Discard true every update is thrown
 // away, so the modules stay plain template copies. Errors of file operations
-// end the run with a GeneralError ("Cannot create file ..." / "Cannot open file ...").
+// end the run with a GeneralError ("Cannot create folder ...", "Cannot create
+// file ...", "Cannot open file ...", "Cannot write file ..."). A module that
+// the failing row had written but could not finish (a template copy cut
+// short, an item the updater could not store, a failed commit) is removed;
+// one the row could not open (held by another program) is left as it was.
 void BuildSkins(bool Discard, const std::u16string& programFolder, BuildLog& log,
                 std::vector<std::u16string>& UsedFiles);
 

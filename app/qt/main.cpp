@@ -75,6 +75,9 @@ int ShowWindow(char* programName, app::Tfrm& frm, const std::vector<std::string>
 } // namespace
 
 int main(int, char** argv) {
+    // A write past a file-size limit (ulimit -f) is then an error the build
+    // reports (EFBIG), not the end of the process with a module half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> arguments = app::SplitCommandLine(platform::CommandLineBytes());
     app::Tfrm frm;
     char* programName = argv[0] != nullptr ? argv[0] : const_cast<char*>("KestoSkinBuilder");

@@ -110,6 +110,10 @@ bool RangeFits(std::uint64_t offset, std::size_t length) {
 
 void File::Close() {
     if (handle_ != kInvalid) {
+        // The name goes first, while the file is still ours alone.
+        if (!unlinkOnClose_.empty())
+            unlink(unlinkOnClose_.c_str());
+        unlinkOnClose_.clear();
         // The lock goes with the last descriptor of the open file.
         close(static_cast<int>(handle_));
         handle_ = kInvalid;
@@ -126,22 +130,68 @@ bool File::GetSize(std::uint64_t& size) const {
     return true;
 }
 
+namespace {
+
+// ftruncate; 0 or the error number.
+int Truncate(int fd, std::uint64_t size) {
+    if (!FitsOffset(size))
+        return EFBIG;
+    while (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        if (errno != EINTR)
+            return errno > 0 ? errno : EIO;
+    }
+    return 0;
+}
+
+// Sets aside the disk space of [offset, offset + length), extending the
+// file over it; 0 or the error number.
+int Allocate(int fd, std::uint64_t offset, std::uint64_t length) {
+#ifdef __linux__
+    // fallocate itself: posix_fallocate would, where the file system cannot
+    // reserve, write a byte into every block instead.
+    while (fallocate(fd, 0, static_cast<off_t>(offset), static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR)
+            return errno > 0 ? errno : EIO;
+    }
+    return 0;
+#else
+    return posix_fallocate(fd, static_cast<off_t>(offset), static_cast<off_t>(length));
+#endif
+}
+
+} // namespace
+
 bool File::SetSize(std::uint64_t size) {
     if (detail::InjectFailure(testing::Operation::Resize))
         return false;
-    if (!FitsOffset(size)) {
-        SetLastError(EFBIG);
-        return false;
-    }
-    int rc;
-    do {
-        rc = ftruncate(static_cast<int>(handle_), static_cast<off_t>(size));
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        SetLastErrorFromErrno();
+    const int error = Truncate(static_cast<int>(handle_), size);
+    if (error != 0) {
+        SetLastError(static_cast<std::uint32_t>(error));
         return false;
     }
     return true;
+}
+
+bool File::GrowReserving(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Reserve))
+        return false;
+    std::uint64_t old = 0;
+    if (!GetSize(old))
+        return false;
+    if (size <= old)
+        return true;
+    const int fd = static_cast<int>(handle_);
+    int error = FitsOffset(size) ? Allocate(fd, old, size - old) : EFBIG;
+    if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)
+        error = Truncate(fd, size); // nothing can be set aside here
+    if (error == 0)
+        return true;
+    // A reservation that failed part way may have extended the file.
+    std::uint64_t now = old;
+    if (GetSize(now) && now != old)
+        Truncate(fd, old);
+    SetLastError(static_cast<std::uint32_t>(error));
+    return false;
 }
 
 bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
@@ -261,10 +311,12 @@ File CreateAnew(const std::u16string& path) {
     }
     // The content goes only once the file is ours alone: a file that another
     // opener holds, or that is marked read-only, is left as it was.
-    if (!CheckOpened(fd, true) || !Lock(fd, LOCK_EX))
+    std::uint64_t size = 0;
+    if (!CheckOpened(fd, true, &size) || !Lock(fd, LOCK_EX))
         return File();
     File file(fd);
-    if (!file.SetSize(0))
+    // An empty file, a new one among them, needs no cut that could fail.
+    if (size != 0 && !file.SetSize(0))
         return File();
     return file;
 }
@@ -272,25 +324,39 @@ File CreateAnew(const std::u16string& path) {
 File CreateTempFile(const std::string& ansiPath) {
     if (detail::InjectFailure(testing::Operation::CreateFile))
         return File();
+#ifdef O_TMPFILE
+    // Nameless, in the folder the name lies in: the kernel frees it with its
+    // last descriptor, however the process ends. O_EXCL: it can never be
+    // given a name later either.
+    const std::size_t slash = ansiPath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : ansiPath.substr(0, slash + 1);
+    const int nameless =
+        OpenRetrying(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (nameless >= 0)
+        return File(nameless);
+    // Only a file system (or a kernel, EISDIR) without nameless files gets a
+    // named one; any other failure, a missing folder first, is the answer.
+    if (errno != EOPNOTSUPP && errno != EISDIR) {
+        SetLastErrorFromErrno();
+        return File();
+    }
+#endif
+    std::string name = ansiPath; // copied first: nothing may throw once the file exists
     // O_EXCL | O_NOFOLLOW: in a shared temporary folder a name planted in
     // advance (a file, or a link to some victim file) is refused, never followed.
-    int fd =
-        OpenRetrying(ansiPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         SetLastErrorFromErrno();
         return File();
     }
-    if (!CheckOpened(fd, true) || !Lock(fd, LOCK_EX))
+    if (!CheckOpened(fd, true) || !Lock(fd, LOCK_EX)) {
+        unlink(name.c_str());
         return File();
-    return File(fd);
-}
-
-bool DeleteTempFile(const std::string& ansiPath) {
-    if (unlink(ansiPath.c_str()) != 0) {
-        SetLastErrorFromErrno();
-        return false;
     }
-    return true;
+    File file(fd);
+    file.unlinkOnClose_ = std::move(name);
+    return file;
 }
 
 } // namespace platform

@@ -19,6 +19,10 @@ char TempNameSeparator() {
     return '/';
 }
 
+std::u16string TempNameText(std::string_view name) {
+    return Utf8ToUtf16(name);
+}
+
 std::uint32_t ProcessId() {
     return static_cast<std::uint32_t>(getpid());
 }

@@ -65,17 +65,65 @@ bool File::GetSize(std::uint64_t& size) const {
     return true;
 }
 
-bool File::SetSize(std::uint64_t size) {
-    if (detail::InjectFailure(testing::Operation::Resize))
-        return false;
+namespace {
+
+bool SetEnd(HANDLE h, std::uint64_t size) {
     if (size > kMaxOffset) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     LARGE_INTEGER position{};
     position.QuadPart = static_cast<LONGLONG>(size);
-    HANDLE h = win32::ToHandle(handle_);
     return SetFilePointerEx(h, position, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+}
+
+// Whether the system holds disk space for every byte of the file.
+bool FullyAllocated(HANDLE h) {
+    FILE_STANDARD_INFO info{};
+    return GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof(info)) &&
+           info.AllocationSize.QuadPart >= info.EndOfFile.QuadPart;
+}
+
+// Writes zeros over [from, to): the disk must then hold those bytes.
+bool WriteZeros(File& file, std::uint64_t from, std::uint64_t to) {
+    static const std::uint8_t kZeros[64 * 1024] = {};
+    while (from < to) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(to - from, sizeof(kZeros)));
+        if (!file.WriteAt(from, std::span<const std::uint8_t>(kZeros, n)))
+            return false;
+        from += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool File::SetSize(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Resize))
+        return false;
+    return SetEnd(win32::ToHandle(handle_), size);
+}
+
+bool File::GrowReserving(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Reserve))
+        return false;
+    std::uint64_t old = 0;
+    if (!GetSize(old))
+        return false;
+    if (size <= old)
+        return true;
+    HANDLE h = win32::ToHandle(handle_);
+    // Windows allocates what SetEndOfFile adds (or fails with ERROR_DISK_FULL).
+    // Wine on a Linux file system extends the file sparsely; a later write
+    // into the view would then fault on a full disk, so the bytes are claimed
+    // now with ordinary writes, which can fail cleanly.
+    if (SetEnd(h, size) && (FullyAllocated(h) || WriteZeros(*this, old, size)))
+        return true;
+    const DWORD code = GetLastError();
+    SetEnd(h, old);
+    ::SetLastError(code);
+    return false;
 }
 
 bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
@@ -188,15 +236,14 @@ File CreateAnew(const std::u16string& path) {
 File CreateTempFile(const std::string& ansiPath) {
     if (detail::InjectFailure(kCreateFileOperation))
         return File();
-    HANDLE h = CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                           CREATE_ALWAYS, 0, nullptr);
+    // The system deletes the file with its last handle, which a killed
+    // process gives up as well.
+    HANDLE h =
+        CreateFileA(ansiPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return File();
     return File(win32::FromHandle(h));
-}
-
-bool DeleteTempFile(const std::string& ansiPath) {
-    return DeleteFileA(ansiPath.c_str()) != 0;
 }
 
 } // namespace platform

@@ -83,7 +83,23 @@ bool CopyFileReplacing(const std::u16string& source, const std::u16string& desti
     }
     std::wstring from = win32::Wide(source);
     std::wstring to = win32::Wide(destination);
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    const bool existed = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+    if (CopyFileW(from.c_str(), to.c_str(), FALSE))
+        return true;
+    // Windows removes a copy that breaks off; Wine leaves it cut short. A
+    // destination the failed copy created or wrote goes; one it never
+    // reached (held, read-only, the source itself) stays as it was.
+    const DWORD code = GetLastError();
+    WIN32_FILE_ATTRIBUTE_DATA after{};
+    if (GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &after) &&
+        (after.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (!existed || after.nFileSizeLow != before.nFileSizeLow ||
+         after.nFileSizeHigh != before.nFileSizeHigh ||
+         CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime) != 0))
+        DeleteFileW(to.c_str());
+    ::SetLastError(code);
+    return false;
 }
 
 bool DeleteFilePath(const std::u16string& path) {

@@ -16,6 +16,10 @@ char TempNameSeparator() {
     return '\\';
 }
 
+std::u16string TempNameText(std::string_view name) {
+    return AnsiToUtf16(name);
+}
+
 std::uint32_t ProcessId() {
     return GetCurrentProcessId();
 }

@@ -6,6 +6,7 @@
 #include "acWorkRes/icon_import.h"
 #include "acWorkRes/resource_tree.h"
 #include "support/module_validator.h"
+#include "support/small_disk.h"
 #include "test_modules.h"
 
 #include <gtest/gtest.h>
@@ -110,12 +111,32 @@ TEST(CommitInPlace, ATemporaryFileThatLostItsDataStopsTheCommitBeforeTheModuleCh
     ASSERT_NE(handle, nullptr);
     ASSERT_TRUE(Put(handle, 1, Pattern(100, 5)) && Put(handle, 2, Pattern(40000, 6)));
     ASSERT_EQ(scratch.TempFileCount(), 1u);
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.TempFolder()))
-        std::filesystem::resize_file(entry.path(), 39999);
+    for (const auto& file : scratch.TempFiles())
+        std::filesystem::resize_file(file, 39999);
     EXPECT_FALSE(EndResourceUpdate(handle, false));
     EXPECT_TRUE(SameBytes(original, ReadFile(path)));
     EXPECT_EQ(scratch.TempFileCount(), 0u);
 }
+
+#ifndef _WIN32
+// On a real full disk the commit fails before the module changes: its growth
+// is set aside first, so no write meets a page the disk cannot give.
+TEST(CommitInPlace, OnAFullDiskTheCommitFailsAndTheModuleStaysAsItWas) {
+    ScratchFolder scratch;
+    ksbtest::SmallDisk disk(scratch.Path("disk"), "1m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << ksbtest::SmallDisk::kSkipMessage;
+    const auto path = scratch.Path("disk/full.dll");
+    const auto original = ModuleWithLaterSection();
+    WriteFile(path, original);
+    ResourceUpdateHandle* handle = BeginResourceUpdate(U16(path), false);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_TRUE(Put(handle, 1, Pattern(1200000, 3)));
+    EXPECT_FALSE(EndResourceUpdate(handle, false));
+    EXPECT_EQ(platform::LastError(), static_cast<std::uint32_t>(ENOSPC));
+    EXPECT_TRUE(SameBytes(original, ReadFile(path)));
+}
+#endif
 
 } // namespace
 } // namespace acWorkRes

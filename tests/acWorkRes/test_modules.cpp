@@ -248,13 +248,28 @@ ScratchFolder::~ScratchFolder() {
     fs::remove_all(root_, ec);
 }
 
-std::size_t ScratchFolder::TempFileCount() const {
-    std::size_t count = 0;
+std::vector<fs::path> ScratchFolder::TempFiles() const {
+    std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(TempFolder())) {
         if (entry.path().filename().string().rfind("$kiv$res$", 0) == 0)
-            ++count;
+            files.push_back(entry.path());
     }
-    return count;
+#ifndef _WIN32
+    // Nameless files (O_TMPFILE) show in /proc as "<folder>/#<inode> (deleted)".
+    const std::string prefix = TempFolder().string() + "/#";
+    const std::string suffix = " (deleted)";
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ignored)) {
+        const std::string target = fs::read_symlink(entry.path(), ignored).string();
+        if (target.starts_with(prefix) && target.ends_with(suffix))
+            files.push_back(entry.path());
+    }
+#endif
+    return files;
+}
+
+std::size_t ScratchFolder::TempFileCount() const {
+    return TempFiles().size();
 }
 
 void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes) {

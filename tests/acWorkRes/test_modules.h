@@ -103,7 +103,9 @@ public:
 
     fs::path Path(const std::string& name) const { return root_ / name; }
     fs::path TempFolder() const { return root_ / "tmp"; }
-    // The updater's temporary files now present ("$kiv$res$" names).
+    // The updater's temporary files there that exist: by name, and on Linux
+    // the nameless ones this process holds open (as /proc/self/fd paths).
+    std::vector<fs::path> TempFiles() const;
     std::size_t TempFileCount() const;
 
 private:

@@ -14,9 +14,14 @@ using namespace sweep;
 
 constexpr char16_t kSeparator[] = u"=====================================";
 
-bool IsBuildError(const std::u16string& message) {
-    return message.starts_with(u"Cannot create file \"") ||
-           message.starts_with(u"Cannot open file \"");
+// A run that ended with an error leaves no module of the failing row, and
+// every module it leaves is one of the good run's; none is empty or cut.
+void ExpectOnlyWholeModules(const Snapshot& modules, const Snapshot& good) {
+    for (const auto& [name, bytes] : modules) {
+        const auto found = good.find(name);
+        EXPECT_TRUE(found != good.end() && found->second == bytes)
+            << name << " (" << bytes.size() << " bytes) is not a module of a good run";
+    }
 }
 
 void Build(bool discard, const ExampleProgram& program, KeptLog& log,
@@ -51,14 +56,15 @@ TEST(BuildSweep, EveryFailingOperationEndsAsAllowedAndLeavesTheFilesAlone) {
             EXPECT_TRUE(IsBuildError(outcome.message)) << Utf8(outcome.message);
         } else {
             EXPECT_EQ(log.Count(kSeparator), 8u) << "the run stopped early without an error";
+            EXPECT_EQ(log.Count(u"done!"), 3u) << "a row failed without an error";
         }
+        ExpectOnlyWholeModules(TakeSnapshot(program.Root() / "_skin"), modules);
         ExpectNothingLeftOpen(descriptors, "after the run");
         EXPECT_EQ(TakeSnapshot(files), before) << "a file in Files changed";
     }
-    // Some failures end the build (the template copy cannot be written),
-    // others are silent (an update that cannot be opened or committed).
-    EXPECT_GT(errors, 0u);
-    EXPECT_LT(errors, operations);
+    // Every failure of the module's own writing ends the build; a failure
+    // inside a sweep run is never silent.
+    EXPECT_EQ(errors, operations);
     // A run after all of them writes the same modules as the first: nothing a
     // failed run left behind gets in the way of the next one.
     KeptLog last;

@@ -57,9 +57,8 @@ protected:
 
 TEST_F(FaultSwitchTest, OnlyTheNthCountedOperationFails) {
     const std::vector<std::uint8_t> bytes = {'a', 'b', 'c'};
-    const std::string name = Path("$kiv$res$count$").string();
     FailNthOperation(2);
-    platform::File file = platform::CreateTempFile(name); // 1
+    platform::File file = platform::CreateAnew(U16(Path("count.bin"))); // 1
     ASSERT_TRUE(file.IsOpen());
     EXPECT_FALSE(file.WriteAt(0, bytes)); // 2
     EXPECT_TRUE(InjectedFailureHappened());
@@ -79,9 +78,8 @@ TEST_F(FaultSwitchTest, OnlyTheNthCountedOperationFails) {
     EXPECT_TRUE(file.ReadAll(all));
     EXPECT_EQ(all, (std::vector<std::uint8_t>{'a', 'b', 'a', 'b', 'c'}));
     file.Close();
-    EXPECT_TRUE(
-        platform::OpenExisting(U16(Path("$kiv$res$count$")), platform::OpenMode::ReadShareRead));
-    EXPECT_TRUE(platform::DeleteTempFile(name));
+    EXPECT_TRUE(platform::OpenExisting(U16(Path("count.bin")), platform::OpenMode::ReadShareRead));
+    EXPECT_TRUE(platform::DeleteFilePath(U16(Path("count.bin"))));
     EXPECT_EQ(OperationsCounted(), 0u);
     EXPECT_FALSE(InjectedFailureHappened());
 }
@@ -99,6 +97,10 @@ TEST_F(FaultSwitchTest, EachOperationFailsWithItsCodeAndChangesNothing) {
 
     FailNthOperation(1);
     EXPECT_FALSE(file.SetSize(1));
+    EXPECT_EQ(platform::LastError(), kDiskFull);
+
+    FailNthOperation(1);
+    EXPECT_FALSE(file.GrowReserving(1 << 20));
     EXPECT_EQ(platform::LastError(), kDiskFull);
 
     FailNthOperation(1);

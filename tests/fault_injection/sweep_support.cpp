@@ -63,4 +63,12 @@ std::string Utf8(std::u16string_view text) {
     return platform::Utf16ToUtf8(text);
 }
 
+bool IsBuildError(const std::u16string& message) {
+    for (const char16_t* start : {u"Cannot create folder \"", u"Cannot create file \"",
+                                  u"Cannot open file \"", u"Cannot write file \""})
+        if (message.starts_with(start))
+            return true;
+    return false;
+}
+
 } // namespace sweep

@@ -68,6 +68,10 @@ void ExpectNothingLeftOpen(std::size_t descriptors, const std::string& when);
 
 std::string Utf8(std::u16string_view text);
 
+// Whether `message` is one of the build's file errors ("Cannot create
+// folder", "Cannot create file", "Cannot open file", "Cannot write file").
+bool IsBuildError(const std::u16string& message);
+
 } // namespace sweep
 
 #include "platform/fault_injection.h"

@@ -52,9 +52,7 @@ TEST(UsedFilesSweep, EveryFailingOperationKeepsEachFileWholeInOneOfTheFolders) {
         const Outcome outcome = RunFailing(n, [&] { frm.btnUsedClick(); });
         EXPECT_TRUE(outcome.failureInjected);
         if (outcome.generalError) {
-            EXPECT_TRUE(outcome.message.starts_with(u"Cannot create file \"") ||
-                        outcome.message.starts_with(u"Cannot open file \""))
-                << Utf8(outcome.message);
+            EXPECT_TRUE(IsBuildError(outcome.message)) << Utf8(outcome.message);
         }
         ExpectEveryFileWhole(original, TakeSnapshot(files), TakeSnapshot(usedFolder));
         ExpectNothingLeftOpen(descriptors, "after the run");

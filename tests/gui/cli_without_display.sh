@@ -76,7 +76,7 @@ rc=$?
 [ "$rc" -eq 1 ] || fail "error: exit code $rc"
 [ "$(cat out)" = "$(printf '%s\nvistel.rc' "$sep")" ] || fail "error: log '$(cat out)'"
 case "$(cat err)" in
-"Cannot create file \"$root/p/_skin/vistel.dll\". "*.) ;;
+"Cannot create folder \"$root/p/_skin\". "*.) ;;
 *) fail "error: standard error holds '$(cat err)'" ;;
 esac
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <csignal>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,7 +216,9 @@ TEST(Files, MovedFilesKeepOneOwner) {
     EXPECT_FALSE(platform::OpenExisting(dir.Path(u"a.bin"), OpenMode::ExclusiveReadWrite));
 }
 
-TEST(Files, TemporaryFilesAreCreatedAndDeletedByAnsiName) {
+// A temporary file leaves nothing when it is closed. On Windows its name
+// exists while it is open, shared with nobody; on Linux it has none.
+TEST(Files, TemporaryFilesLeaveNothingWhenClosed) {
     ScratchFolder dir;
     std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$test$"));
     {
@@ -224,49 +228,61 @@ TEST(Files, TemporaryFilesAreCreatedAndDeletedByAnsiName) {
         std::vector<std::uint8_t> back;
         ASSERT_TRUE(temp.ReadAll(back));
         EXPECT_EQ(back, Bytes("large data"));
-        // Shared with nobody while it is open.
         EXPECT_FALSE(platform::OpenExisting(dir.Path(u"$kiv$res$test$"), OpenMode::ReadShareRead));
     }
-    EXPECT_TRUE(platform::DeleteTempFile(name));
-    EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"$kiv$res$test$")));
-    EXPECT_FALSE(platform::DeleteTempFile(name));
-    EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
+    EXPECT_TRUE(ksbtest::fs::is_empty(dir.Native(u"")));
 }
 
 #ifndef _WIN32
-// In a shared temporary folder, a name planted before the updater comes is
-// refused: neither an existing file nor a link to a victim is opened.
-TEST(Files, TemporaryFilesRefusePlantedNames) {
+// In a shared temporary folder, names planted before the updater comes (a
+// file, a link to a victim, a dangling link) are never opened or followed:
+// the file has no name.
+TEST(Files, TemporaryFilesPassPlantedNamesBy) {
     ScratchFolder dir;
     std::string planted = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$planted$"));
     WriteBytes(planted, "someone else's");
-    EXPECT_FALSE(platform::CreateTempFile(planted));
-    EXPECT_EQ(platform::LastError(), static_cast<std::uint32_t>(EEXIST));
-    EXPECT_EQ(ReadBytes(planted), "someone else's");
-
     auto victim = dir.Native(u"victim.txt");
     WriteBytes(victim, "victim");
     std::string link = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$link$"));
     ksbtest::fs::create_symlink(victim, link);
-    EXPECT_FALSE(platform::CreateTempFile(link));
-    EXPECT_EQ(ReadBytes(victim), "victim");
-    EXPECT_TRUE(ksbtest::fs::is_symlink(link));
-
-    // A dangling link is not followed to create its target either.
     std::string dangling = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$dangling$"));
     ksbtest::fs::create_symlink(dir.Native(u"target.txt"), dangling);
-    EXPECT_FALSE(platform::CreateTempFile(dangling));
+    for (const std::string& name : {planted, link, dangling}) {
+        File temp = platform::CreateTempFile(name);
+        ASSERT_TRUE(temp) << name;
+        EXPECT_TRUE(temp.WriteAt(0, Bytes("mine")));
+    }
+    EXPECT_EQ(ReadBytes(planted), "someone else's");
+    EXPECT_EQ(ReadBytes(victim), "victim");
+    EXPECT_TRUE(ksbtest::fs::is_symlink(link));
     EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"target.txt")));
 }
 
 TEST(Files, TemporaryFilesAreThePrivateOfTheirOwner) {
     ScratchFolder dir;
-    std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$mode$"));
-    File temp = platform::CreateTempFile(name);
+    File temp = platform::CreateTempFile(platform::Utf16ToAnsi(dir.Path(u"$kiv$res$mode$")));
     ASSERT_TRUE(temp);
-    auto perms = ksbtest::fs::status(name).permissions();
-    EXPECT_EQ(perms & ksbtest::fs::perms::all,
-              ksbtest::fs::perms::owner_read | ksbtest::fs::perms::owner_write);
+    struct stat st {};
+    ASSERT_EQ(fstat(static_cast<int>(temp.Native()), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// However the process ends, its temporary files go with it.
+TEST(Files, AKilledProcessLeavesNoTemporaryFile) {
+    ScratchFolder dir;
+    const std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$killed$"));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        File temp = platform::CreateTempFile(name);
+        if (temp && temp.WriteAt(0, std::vector<std::uint8_t>(100000, 7)))
+            raise(SIGKILL);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child could not make its file";
+    EXPECT_TRUE(ksbtest::fs::is_empty(dir.Native(u"")));
 }
 #else
 // On Windows the updater's temporary files are created always, as CREATE_ALWAYS does.

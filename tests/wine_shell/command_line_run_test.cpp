@@ -95,9 +95,9 @@ TEST(CommandLineRun, AnErrorShowsTheBoxThenTheWindowWithTheLog) {
 
     std::wstring message;
     for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot create file"))
+        if (TextOf(child).starts_with(L"Cannot create folder"))
             message = TextOf(child);
-    const std::wstring start = L"Cannot create file \"" + folder.Path() + L"_skin\\vistel.dll\". ";
+    const std::wstring start = L"Cannot create folder \"" + folder.Path() + L"_skin\". ";
     EXPECT_TRUE(message.starts_with(start)) << Narrow(message);
     EXPECT_TRUE(message.ends_with(L".")) << Narrow(message);
 

@@ -1,5 +1,6 @@
 #include "shell_harness.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -67,10 +68,13 @@ std::wstring ProgramPath() {
 
 // ---------------------------------------------------------------- ProgramFolder
 
-ProgramFolder::ProgramFolder() {
+ProgramFolder::ProgramFolder(const std::wstring& base) {
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
+    if (base.empty())
+        GetTempPathW(MAX_PATH + 1, temp);
+    else
+        base.copy(temp, std::min<std::size_t>(base.size(), MAX_PATH));
     wchar_t name[64];
     std::swprintf(name, 64, L"ksb-shell-%lu-%u-%llu\\", GetCurrentProcessId(), counter++,
                   static_cast<unsigned long long>(GetTickCount64()));

@@ -30,7 +30,9 @@ std::wstring WindowsPath(const std::string& path);
 // removed with everything in it when it goes.
 class ProgramFolder {
 public:
-    ProgramFolder();
+    ProgramFolder() : ProgramFolder(std::wstring()) {}
+    // The same below `base` (ending in "\\") instead of the temporary folder.
+    explicit ProgramFolder(const std::wstring& base);
     ~ProgramFolder();
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;

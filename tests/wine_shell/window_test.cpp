@@ -286,7 +286,7 @@ TEST_F(ShellWindow, TheHiddenButtonsClickRunsUsedFiles) {
 }
 
 TEST_F(ShellWindow, AnErrorOfAClickShowsTheBoxAndTheWindowStays) {
-    // The module folder is a file: the first module cannot be created.
+    // The module folder is a file: it cannot be created, and the box says so.
     folder.Write(L"Files\\vistel.rc", "STRINGTABLE\nBEGIN\n1 one\nEND\n");
     folder.Write(L"_skin", "in the way");
     PostMessageW(btnBuild, BM_CLICK, 0, 0);
@@ -296,10 +296,9 @@ TEST_F(ShellWindow, AnErrorOfAClickShowsTheBoxAndTheWindowStays) {
 
     std::wstring message;
     for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot create file"))
+        if (TextOf(child).starts_with(L"Cannot create folder"))
             message = TextOf(child);
-    EXPECT_TRUE(
-        message.starts_with(L"Cannot create file \"" + folder.Path() + L"_skin\\vistel.dll\". "))
+    EXPECT_TRUE(message.starts_with(L"Cannot create folder \"" + folder.Path() + L"_skin\". "))
         << std::string(message.begin(), message.end());
     EXPECT_TRUE(message.ends_with(L".")) << "the box's text ends in a full stop";
 

@@ -1,0 +1,87 @@
+// The Windows program on a full disk: a program folder on a 2 MiB tmpfs that
+// the test's fixture mounts (where root may) and Wine reaches through Z:. A
+// commit that does not fit ends the run with its error box and leaves no
+// module; a copy of Used files that does not fit leaves no cut copy.
+#include "shell_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace shell_test {
+namespace {
+
+const std::string kBig(1200000, 'B');
+
+// The mounted disk as a Windows path, or empty when the fixture could not mount it.
+std::wstring SmallDisk() {
+    const char* disk = std::getenv("KSB_SMALL_DISK");
+    if (disk == nullptr)
+        return {};
+    const std::wstring path = WindowsPath(disk) + L"\\";
+    return GetFileAttributesW((path + L".mounted").c_str()) != INVALID_FILE_ATTRIBUTES
+               ? path
+               : std::wstring();
+}
+
+// A skin of a small and a big data file, in a program folder on the disk.
+void WriteSkin(const ProgramFolder& folder) {
+    folder.Write(L"Files\\vistel.rc", "1 RCDATA small.bin\n2 RCDATA big.bin\n");
+    folder.Write(L"Files\\small.bin", std::string(110, 's'));
+    folder.Write(L"Files\\big.bin", kBig);
+}
+
+constexpr char kNoDisk[] = "no small tmpfs: mounting one is not permitted here (needs root)";
+
+TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
+    const std::wstring disk = SmallDisk();
+    if (disk.empty())
+        GTEST_SKIP() << kNoDisk;
+    ProgramFolder folder(disk);
+    WriteSkin(folder);
+
+    StartedProgram program(folder, L"build");
+    ASSERT_TRUE(program.Started());
+    HWND box = WaitForWindow(program, L"#32770", kApplicationTitle, true);
+    ASSERT_NE(box, nullptr) << "no error box";
+    std::wstring message;
+    for (HWND child : Children(box))
+        if (TextOf(child).starts_with(L"Cannot"))
+            message = TextOf(child);
+    const std::wstring module = folder.Path() + L"_skin\\vistel.dll";
+    // The system's text follows, in the prefix's language.
+    const std::wstring start = L"Cannot write file \"" + module + L"\". ";
+    EXPECT_TRUE(message.starts_with(start) && message.size() > start.size());
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    HWND window = WaitForWindow(program, nullptr, kCaption, true);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD code = 1234;
+    ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(Lines(program.StandardOutput()),
+              (std::vector<std::wstring>{kSeparator, L"vistel.rc"}));
+    EXPECT_FALSE(folder.Exists(L"_skin\\vistel.dll")) << "a module stayed";
+}
+
+TEST(FullDisk, AUsedFileThatDoesNotFitStaysInFilesWithNoCutCopy) {
+    const std::wstring disk = SmallDisk();
+    if (disk.empty())
+        GTEST_SKIP() << kNoDisk;
+    ProgramFolder folder(disk);
+    WriteSkin(folder);
+
+    StartedProgram program(folder, L"/used");
+    ASSERT_TRUE(program.Started());
+    DWORD code = 1234;
+    ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(folder.Read(L"UsedFiles\\small.bin"), std::string(110, 's'));
+    EXPECT_EQ(folder.Read(L"Files\\big.bin"), kBig);
+    EXPECT_FALSE(folder.Exists(L"UsedFiles\\big.bin")) << "a cut copy stayed";
+}
+
+} // namespace
+} // namespace shell_test
