@@ -54,7 +54,8 @@ bool ReadHex(std::string_view digits, std::uint32_t& value) {
 
 // The token goes through the ANSI code page first, as the number reading has
 // always seen it; a character with no digit there is no digit.
-std::int32_t IntegerOfToken(std::u16string_view token) {
+bool ReadIntegerOfToken(std::u16string_view token, std::int32_t& value) {
+    value = 0;
     const std::string ansi = platform::Utf16ToAnsi(token);
     std::string_view text = ansi;
     while (!text.empty() && text.front() == ' ')
@@ -73,14 +74,21 @@ std::int32_t IntegerOfToken(std::u16string_view token) {
         text.remove_prefix(2);
     }
     if (text.empty())
-        return 0;
+        return false;
     std::uint32_t magnitude = 0;
     if (!(hex ? ReadHex(text, magnitude) : ReadDecimal(text, negative, magnitude)))
-        return 0;
+        return false;
     // Negation and the pattern's reinterpretation in unsigned arithmetic, so
     // that -2147483648 and -$80000000 wrap the way the 32-bit value does.
     const std::uint32_t pattern = negative ? 0u - magnitude : magnitude;
-    return static_cast<std::int32_t>(pattern);
+    value = static_cast<std::int32_t>(pattern);
+    return true;
+}
+
+std::int32_t IntegerOfToken(std::u16string_view token) {
+    std::int32_t value = 0;
+    ReadIntegerOfToken(token, value);
+    return value;
 }
 
 std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defines) {
