@@ -9,7 +9,8 @@ namespace platform {
 
 struct FolderEntry {
     std::u16string name; // the name as the file system holds it
-    bool folder = false;
+    bool folder = false; // a folder, or a link to one
+    bool link = false;   // a symbolic link
 };
 
 // The entries of the folder at `path` (a native path, as JoinPath gives),

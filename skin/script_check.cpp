@@ -268,15 +268,16 @@ public:
         }
     }
 
-    // Every file below Files\, "\"-separated, relative to it.
+    // Every file below Files\, "\"-separated, relative to it (links to folders left out).
     void AllFiles(const std::u16string& folder, const std::u16string& relative,
                   std::vector<std::u16string>& files) {
         for (const platform::FolderEntry& entry : List(folder)) {
-            if (entry.folder)
+            // Links to folders are not followed: they could lead back up.
+            if (!entry.folder)
+                files.push_back(relative + entry.name);
+            else if (!entry.link)
                 AllFiles(platform::JoinPath(folder, entry.name + u"\\"),
                          relative + entry.name + u"\\", files);
-            else
-                files.push_back(relative + entry.name);
         }
     }
 
