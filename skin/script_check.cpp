@@ -376,17 +376,25 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
     platform::FileBytes buffer;
 
     for (const SkinTarget& target : kSkinTargets) {
-        const std::u16string shown = kFilesFolder + std::u16string(target.ScriptFile);
-        const std::u16string scriptPath = folder.Path(shown);
-        if (!platform::FileExists(scriptPath)) {
+        const Located located = folder.Locate(target.ScriptFile);
+        if (located.what != Located::What::File) {
             if (platform::FileExists(folder.Path(target.OutputModule)))
                 notes.push_back({target.OutputModule, 0, 0, Severity::Note, "stale-module",
-                                 u"no script " + Quoted(platform::JoinPath(u"", shown)) +
+                                 u"no script " +
+                                     Quoted(platform::JoinPath(
+                                         u"", kFilesFolder + std::u16string(target.ScriptFile))) +
                                      u" builds this module: the build leaves it as it is"});
             continue;
         }
-        used.insert(target.ScriptFile);
-        if (!platform::ReadWholeFile(scriptPath, platform::OpenMode::ReadShareRead, buffer)) {
+        // Checked under the name on disk, so that both systems say the same.
+        const std::u16string shown = kFilesFolder + located.onDisk;
+        used.insert(located.onDisk);
+        if (located.caseDiffers)
+            report.findings.push_back({shown, 0, 0, Severity::Warning, "file-case",
+                                       u"the builder looks for " + Quoted(target.ScriptFile) +
+                                           u": found on Windows, not found on Linux"});
+        if (!platform::ReadWholeFile(folder.Path(shown), platform::OpenMode::ReadShareRead,
+                                     buffer)) {
             report.findings.push_back(
                 {shown, 0, 0, Severity::Error, "cannot-read",
                  u"cannot read the script: " + platform::SystemErrorText(platform::LastError())});

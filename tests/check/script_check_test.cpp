@@ -131,27 +131,26 @@ TEST_F(ScriptCheckTable, EachScriptGivesItsFindings) {
         EXPECT_EQ(Check(row), row.findings) << row.what;
 }
 
-// What "Used files" would leave and what no script builds, as notes after the
-// script's findings, in name order.
-TEST_F(ScriptCheckTable, NotesLeftoversAndStaleModules) {
+// A script whose name differs in letter case, then as notes what "Used files"
+// would leave and what no script builds, in name order.
+TEST_F(ScriptCheckTable, ScriptCaseLeftoversAndStaleModules) {
     fs::create_directories(root_ / "_skin");
-    Write(root_ / "_skin" / "tavo_pics.dll", "MZ");
+    Write(root_ / "_skin" / "quon_pics.dll", "MZ");
     Write(root_ / "Files" / "vistel.rc", "1 ICON a.ico\n");
+    Write(root_ / "Files" / "TAVO.rc", "");
     const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
     fs::remove_all(root_ / "_skin");
-    std::vector<std::tuple<std::u16string, std::string>> notes;
-    for (const skin::Finding& f : report.findings) {
-        EXPECT_EQ(f.severity, skin::Severity::Note) << std::string(f.name);
-        notes.emplace_back(f.file, std::string(f.name));
-    }
+    fs::remove(root_ / "Files" / "TAVO.rc");
+    std::vector<std::tuple<std::u16string, std::string>> found;
+    for (const skin::Finding& f : report.findings)
+        found.emplace_back(f.file, std::string(f.name));
     const std::vector<std::tuple<std::u16string, std::string>> expected = {
-        {u"Files\\Away.ico", "unused-file"},
-        {u"Files\\a.bin", "unused-file"},
-        {u"Files\\bad.ico", "unused-file"},
-        {u"Files\\empty.bin", "unused-file"},
-        {u"_skin\\tavo_pics.dll", "stale-module"}};
-    EXPECT_EQ(notes, expected);
-    EXPECT_EQ(report.scripts, 1u);
+        {u"Files\\TAVO.rc", "file-case"},     {u"Files\\Away.ico", "unused-file"},
+        {u"Files\\a.bin", "unused-file"},     {u"Files\\bad.ico", "unused-file"},
+        {u"Files\\empty.bin", "unused-file"}, {u"_skin\\quon_pics.dll", "stale-module"}};
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(report.scripts, 2u);
+    EXPECT_EQ(report.Count(skin::Severity::Note), 5u);
 }
 
 // A sink changes nothing of what the lines ask for.
