@@ -107,6 +107,9 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
             return;
         }
     }
+    // The text ends at its first zero byte: what follows is never read.
+    bytes = bytes.first(
+        static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin()));
     const auto high =
         std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > 127; });
     if (high == bytes.end())
