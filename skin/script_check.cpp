@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace skin {
 namespace {
@@ -20,7 +21,13 @@ constexpr char16_t kFilesFolder[] = u"Files\\";
 constexpr std::size_t kQuotedLength = 40;
 
 std::u16string Number(std::uint64_t n) {
-    return platform::Utf8ToUtf16(std::to_string(n));
+    char16_t digits[20];
+    std::size_t start = std::size(digits);
+    do {
+        digits[--start] = static_cast<char16_t>(u'0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    return std::u16string(digits + start, std::size(digits) - start);
 }
 
 std::u16string Quoted(std::u16string_view text) {
@@ -179,12 +186,13 @@ void ScriptCheck::Apply(LineRequest& request) {
         return;
     }
     case RequestKind::Define: {
-        const auto [first, added] = defineLines_.try_emplace(request.define.Name, line_);
-        if (!added)
+        const std::u16string name = request.define.Name;
+        const std::size_t first = defines_.AddAndFindFirst(std::move(request.define));
+        defineLines_.push_back(line_);
+        if (first + 1 != defineLines_.size())
             Add(line_, columns_.kind, "define-again",
-                Quoted(request.define.Name) + u" is already defined on line " +
-                    Number(first->second) + u": this value is never used");
-        defines_.Add(std::move(request.define));
+                Quoted(name) + u" is already defined on line " + Number(defineLines_[first]) +
+                    u": this value is never used");
         return;
     }
     case RequestKind::RcData:
@@ -208,13 +216,22 @@ void ScriptCheck::Apply(LineRequest& request) {
         break;
     }
     const bool icon = request.kind == RequestKind::Icon;
-    ResourceKey key{icon ? 1 : 0, UseOfResolvedKey(n) == KeyUse::Number ? n : 0,
-                    UseOfResolvedKey(n) == KeyUse::Number ? std::u16string() : request.keyToken};
-    const auto [first, added] = resourceLines_.try_emplace(std::move(key), line_);
-    if (!added)
+    std::size_t earlier = 0;
+    if (UseOfResolvedKey(n) == KeyUse::Number) {
+        // Numbered resources, the usual kind, by kind and number in one table.
+        if (numberedLines_.empty())
+            numberedLines_.resize(2 * 0x10000);
+        std::size_t& first = numberedLines_[(icon ? 0x10000 : 0) + static_cast<std::size_t>(n)];
+        earlier = std::exchange(first, first != 0 ? first : line_);
+    } else {
+        const auto [first, added] =
+            namedLines_.try_emplace((icon ? u'I' : u'R') + request.keyToken, line_);
+        earlier = added ? 0 : first->second;
+    }
+    if (earlier != 0)
         Add(line_, columns_.key, "written-twice",
             std::u16string(icon ? u"icon " : u"data ") + Quoted(request.keyToken) +
-                u" is also written on line " + Number(first->second) + u": this one replaces it");
+                u" is also written on line " + Number(earlier) + u": this one replaces it");
     references_.push_back({line_, columns_.value, request.kind, std::move(request.value)});
 }
 

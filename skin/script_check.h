@@ -6,7 +6,6 @@
 #include "skin/script_reader.h"
 
 #include <cstdint>
-#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -54,17 +53,17 @@ private:
     void Apply(LineRequest& request);
     void Add(std::size_t line, std::size_t column, std::string_view name, std::u16string text);
 
-    // (type: kind of request, number, name): where a resource was first written.
-    using ResourceKey = std::tuple<int, std::int32_t, std::u16string>;
-
     std::u16string file_;
     std::vector<Finding> findings_;
     std::vector<FileReference> references_;
     std::size_t line_ = 0;
     TokenColumns columns_;
     DefineTable defines_;
-    std::unordered_map<std::u16string, std::size_t> defineLines_;
-    std::map<ResourceKey, std::size_t> resourceLines_;
+    std::vector<std::size_t> defineLines_; // the line of each #define record
+    // The line where each resource was first written: by kind and number (0
+    // for none yet), and by kind and name.
+    std::vector<std::size_t> numberedLines_;
+    std::unordered_map<std::u16string, std::size_t> namedLines_;
     std::int32_t entries_ = 0;
 };
 

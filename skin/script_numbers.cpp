@@ -104,8 +104,16 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
 
 void DefineTable::Add(TDefineRecord record) {
     if constexpr (platform::kDefineNamesCompareByCodeUnits)
-        first_.try_emplace(record.Name, record.Value); // a later record never wins
+        first_.try_emplace(record.Name,
+                           First{record.Value, records_.size()}); // a later one never wins
     records_.push_back(std::move(record));
+}
+
+std::size_t DefineTable::AddAndFindFirst(TDefineRecord record) {
+    const auto [first, added] =
+        first_.try_emplace(record.Name, First{record.Value, records_.size()});
+    records_.push_back(std::move(record));
+    return first->second.index;
 }
 
 std::int32_t DefineTable::Resolve(const std::u16string& keyToken) const {
@@ -114,7 +122,7 @@ std::int32_t DefineTable::Resolve(const std::u16string& keyToken) const {
         if (number > 0)
             return number;
         const auto found = first_.find(keyToken);
-        return found != first_.end() ? found->second : number;
+        return found != first_.end() ? found->second.value : number;
     } else {
         return ResolveResourceId(keyToken, records_);
     }

@@ -70,12 +70,19 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
 class DefineTable {
 public:
     void Add(TDefineRecord record);
+    // Add that also gives the index of the first record of that name (the new
+    // record's own when the name is new), by code units on every system.
+    std::size_t AddAndFindFirst(TDefineRecord record);
     std::int32_t Resolve(const std::u16string& keyToken) const;
     const Defines& Records() const { return records_; }
 
 private:
+    struct First {
+        std::int32_t value;
+        std::size_t index;
+    };
     Defines records_;
-    std::unordered_map<std::u16string, std::int32_t> first_;
+    std::unordered_map<std::u16string, First> first_;
 };
 
 enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
