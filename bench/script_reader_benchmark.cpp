@@ -3,6 +3,7 @@
 // script comes in.
 // Then the #define look-up, which searches the script's records in order:
 // its cost per look-up grows with the number of #define lines before it.
+#include "bench/bench_script.h"
 #include "skin/script_reader.h"
 
 #include <benchmark/benchmark.h>
@@ -14,45 +15,8 @@
 
 namespace {
 
-constexpr std::size_t kScriptBytes = 10 * 1000 * 1000;
-
-// A script like the generated skins, repeated to about 10 MB of UTF-8 text.
-std::string ScriptText() {
-    std::string text = "// benchmark script\r\n";
-    int k = 0;
-    while (text.size() < kScriptBytes) {
-        const std::string n = std::to_string(k);
-        text += "#define IDI_SKIN_" + n + " " + std::to_string(100 + k) + "\r\n";
-        text += "STRINGTABLE\r\nBEGIN\r\n    1 \"Online " + n +
-                "\"\r\n    2 \"Away\" // two\r\nEND\r\n";
-        text += "IDI_SKIN_" + n + " ICON skin\\icons\\i" + n + ".ico\r\n";
-        text += "StatusIdr_" + n + " RCDATA \"skin\\\\data\\\\d" + n + ".bin\"\r\n";
-        text += "\r\n";
-        ++k;
-    }
-    return text;
-}
-
-std::vector<std::uint8_t> Encoded(int encoding) {
-    const std::string text = ScriptText();
-    std::vector<std::uint8_t> bytes;
-    if (encoding == 0) { // UTF-8 with its marker
-        bytes = {0xEF, 0xBB, 0xBF};
-        bytes.insert(bytes.end(), text.begin(), text.end());
-    } else if (encoding == 1) { // UTF-16 LE with its marker
-        bytes = {0xFF, 0xFE};
-        for (const char c : text) {
-            bytes.push_back(static_cast<std::uint8_t>(c));
-            bytes.push_back(0);
-        }
-    } else { // no marker: the ANSI code page
-        bytes.assign(text.begin(), text.end());
-    }
-    return bytes;
-}
-
 void BM_ReadScript(benchmark::State& state) {
-    const std::vector<std::uint8_t> bytes = Encoded(static_cast<int>(state.range(0)));
+    const std::vector<std::uint8_t> bytes = bench::Encoded(static_cast<int>(state.range(0)));
     std::size_t requests = 0;
     for (auto _ : state) {
         // As the build reads a script: all lines first, then one at a time.
@@ -67,7 +31,7 @@ void BM_ReadScript(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
     state.counters["requests"] = static_cast<double>(requests);
-    state.SetLabel(state.range(0) == 0 ? "UTF-8" : state.range(0) == 1 ? "UTF-16" : "ANSI");
+    state.SetLabel(bench::EncodingName(state.range(0)));
 }
 
 skin::Defines MakeDefines(std::int64_t count) {

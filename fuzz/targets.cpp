@@ -3,8 +3,10 @@
 #include "fuzz/fuzz_helper.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
+#include "skin/script_check.h"
 #include "skin/template_module.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace ksbfuzz {
@@ -100,6 +102,11 @@ void ScriptTarget(std::span<const std::uint8_t> input) {
         }
         Expect(!usedFiles.empty() && usedFiles.front() == u"vistel.rc",
                "the script is not the first used file");
+        // The checker reads the same script: every finding names one of its lines
+        // (line 1 of a script that reads as empty for its encoding).
+        const std::size_t lines = std::max<std::size_t>(skin::LoadScriptLines(script).size(), 1);
+        for (const skin::Finding& finding : skin::CheckSkin(ProgramFolder()).findings)
+            Expect(finding.line <= lines, "a finding past the script's last line");
         ExpectDataFilesUnchanged();
         ExpectNoTemporaryFiles("by the script target");
     }

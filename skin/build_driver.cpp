@@ -2,6 +2,7 @@
 
 #include "acWorkRes/acWorkRes.h"
 #include "platform/platform.h"
+#include "skin/resource_key.h"
 #include "skin/script_reader.h"
 #include "skin/string_block.h"
 #include "skin/template_module.h"
@@ -181,11 +182,11 @@ private:
     // The identifier a key token gives, or nothing when the line must be skipped.
     std::optional<acWorkRes::ResourceId> IdentifierOf(const std::u16string& keyToken) {
         std::int32_t n = defines_.Resolve(keyToken);
-        if (n == 0) {
+        if (UseOfResolvedKey(n) == KeyUse::StringName) {
             log_.AppendLine(u"resource id \"" + keyToken + u"\" not found, write as string id !");
             return acWorkRes::ResourceId(keyToken);
         }
-        if (n < 0 || n > std::numeric_limits<std::uint16_t>::max()) {
+        if (UseOfResolvedKey(n) == KeyUse::OutOfRange) {
             log_.AppendLine(u"resource id \"" + keyToken + u"\" is out of range (" +
                             platform::Utf8ToUtf16(std::to_string(n)) + u"), line skipped !");
             return std::nullopt;

@@ -42,7 +42,8 @@ std::u16string DecodeUtf16(std::span<const std::uint8_t> bytes, bool bigEndian) 
 // surrogates, nothing above U+10FFFF. Each maximal ill-formed part (a bad lead
 // byte, or a lead byte with the continuation bytes that were still valid)
 // becomes one U+FFFD, so a damaged script still reads around the damage.
-std::u16string DecodeUtf8(std::span<const std::uint8_t> bytes) {
+// `brokenAt`, when given, receives the text position of each such U+FFFD.
+std::u16string DecodeUtf8(std::span<const std::uint8_t> bytes, std::vector<std::size_t>* brokenAt) {
     std::u16string text;
     text.reserve(bytes.size());
     std::size_t i = 0;
@@ -77,6 +78,8 @@ std::u16string DecodeUtf8(std::span<const std::uint8_t> bytes) {
             else if (lead == 0xF4)
                 high = 0x8F; // above U+10FFFF
         } else {
+            if (brokenAt != nullptr)
+                brokenAt->push_back(text.size());
             text.push_back(kReplacement);
             ++i;
             continue;
@@ -94,6 +97,8 @@ std::u16string DecodeUtf8(std::span<const std::uint8_t> bytes) {
         }
         i = next;
         if (!complete) {
+            if (brokenAt != nullptr)
+                brokenAt->push_back(text.size());
             text.push_back(kReplacement);
             continue;
         }
@@ -119,19 +124,18 @@ std::u16string DecodeAnsi(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-} // namespace
-
-std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes) {
+std::u16string DecodeText(std::span<const std::uint8_t> bytes, std::vector<std::size_t>* brokenAt) {
     if (StartsWith(bytes, {0xFF, 0xFE}))
         return DecodeUtf16(bytes.subspan(2), false);
     if (StartsWith(bytes, {0xFE, 0xFF}))
         return DecodeUtf16(bytes.subspan(2), true);
     if (StartsWith(bytes, {0xEF, 0xBB, 0xBF}))
-        return DecodeUtf8(bytes.subspan(3));
+        return DecodeUtf8(bytes.subspan(3), brokenAt);
     return DecodeAnsi(bytes);
 }
 
-std::vector<std::u16string> SplitScriptLines(std::u16string_view text) {
+std::vector<std::u16string> SplitLines(std::u16string_view text,
+                                       std::vector<std::size_t>* lineStarts) {
     text = text.substr(0, text.find(u'\0'));
     std::vector<std::u16string> lines;
     std::size_t pos = 0;
@@ -140,6 +144,8 @@ std::vector<std::u16string> SplitScriptLines(std::u16string_view text) {
         while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' &&
                text[end] != kLineSeparator)
             ++end;
+        if (lineStarts != nullptr)
+            lineStarts->push_back(pos);
         lines.emplace_back(text.substr(pos, end - pos));
         pos = end;
         // One of each, in this order: CR LF is one break, LF CR two.
@@ -149,6 +155,32 @@ std::vector<std::u16string> SplitScriptLines(std::u16string_view text) {
         }
     }
     return lines;
+}
+
+} // namespace
+
+std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes) {
+    return DecodeText(bytes, nullptr);
+}
+
+std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes,
+                                std::vector<std::size_t>& brokenAt) {
+    return DecodeText(bytes, &brokenAt);
+}
+
+bool IsWellFormedUtf8(std::span<const std::uint8_t> bytes) {
+    std::vector<std::size_t> broken;
+    DecodeUtf8(bytes, &broken);
+    return broken.empty();
+}
+
+std::vector<std::u16string> SplitScriptLines(std::u16string_view text) {
+    return SplitLines(text, nullptr);
+}
+
+std::vector<std::u16string> SplitScriptLines(std::u16string_view text,
+                                             std::vector<std::size_t>& lineStarts) {
+    return SplitLines(text, &lineStarts);
 }
 
 std::vector<std::u16string> LoadScriptLines(std::span<const std::uint8_t> bytes) {

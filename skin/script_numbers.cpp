@@ -54,7 +54,8 @@ bool ReadHex(std::string_view digits, std::uint32_t& value) {
 
 // The token goes through the ANSI code page first, as the number reading has
 // always seen it; a character with no digit there is no digit.
-std::int32_t IntegerOfToken(std::u16string_view token) {
+bool ReadIntegerOfToken(std::u16string_view token, std::int32_t& value) {
+    value = 0;
     const std::string ansi = platform::Utf16ToAnsi(token);
     std::string_view text = ansi;
     while (!text.empty() && text.front() == ' ')
@@ -73,14 +74,21 @@ std::int32_t IntegerOfToken(std::u16string_view token) {
         text.remove_prefix(2);
     }
     if (text.empty())
-        return 0;
+        return false;
     std::uint32_t magnitude = 0;
     if (!(hex ? ReadHex(text, magnitude) : ReadDecimal(text, negative, magnitude)))
-        return 0;
+        return false;
     // Negation and the pattern's reinterpretation in unsigned arithmetic, so
     // that -2147483648 and -$80000000 wrap the way the 32-bit value does.
     const std::uint32_t pattern = negative ? 0u - magnitude : magnitude;
-    return static_cast<std::int32_t>(pattern);
+    value = static_cast<std::int32_t>(pattern);
+    return true;
+}
+
+std::int32_t IntegerOfToken(std::u16string_view token) {
+    std::int32_t value = 0;
+    ReadIntegerOfToken(token, value);
+    return value;
 }
 
 std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defines) {
@@ -96,8 +104,16 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
 
 void DefineTable::Add(TDefineRecord record) {
     if constexpr (platform::kDefineNamesCompareByCodeUnits)
-        first_.try_emplace(record.Name, record.Value); // a later record never wins
+        first_.try_emplace(record.Name,
+                           First{record.Value, records_.size()}); // a later one never wins
     records_.push_back(std::move(record));
+}
+
+std::size_t DefineTable::AddAndFindFirst(TDefineRecord record) {
+    const auto [first, added] =
+        first_.try_emplace(record.Name, First{record.Value, records_.size()});
+    records_.push_back(std::move(record));
+    return first->second.index;
 }
 
 std::int32_t DefineTable::Resolve(const std::u16string& keyToken) const {
@@ -106,7 +122,7 @@ std::int32_t DefineTable::Resolve(const std::u16string& keyToken) const {
         if (number > 0)
             return number;
         const auto found = first_.find(keyToken);
-        return found != first_.end() ? found->second : number;
+        return found != first_.end() ? found->second.value : number;
     } else {
         return ResolveResourceId(keyToken, records_);
     }

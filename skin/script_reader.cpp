@@ -4,6 +4,8 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace skin {
 namespace {
 
@@ -15,12 +17,21 @@ constexpr std::u16string_view kRcData = u"RCDATA";
 constexpr std::u16string_view kDefine = u"#define";
 constexpr std::u16string_view kCommentMarker = u"//";
 
+constexpr char16_t kQuote = u'"';
+
+// The words of resource-script options, which an RC line may carry between
+// its kind keyword and its file; here they stand where the file name belongs.
+constexpr std::u16string_view kOptionWords[] = {
+    u"DISCARDABLE", u"PRELOAD", u"MOVEABLE", u"LOADONCALL", u"FIXED", u"PURE", u"IMPURE"};
+
 // The line up to its first "//", quoted or not, without the code units up to
-// U+0020 at either end.
-std::u16string_view CodeOfLine(std::u16string_view line) {
+// U+0020 at either end. `lead` receives how many were taken from the front.
+std::u16string_view CodeOfLine(std::u16string_view line, std::size_t& lead) {
     line = line.substr(0, line.find(kCommentMarker));
+    const std::size_t length = line.size();
     while (!line.empty() && line.front() <= u' ')
         line.remove_prefix(1);
+    lead = length - line.size();
     while (!line.empty() && line.back() <= u' ')
         line.remove_suffix(1);
     return line;
@@ -44,10 +55,135 @@ ScriptLineState Classify(std::u16string_view line, const std::u16string& key,
     return state;
 }
 
-} // namespace
+// Positions of a token in the code (1-based): where it starts.
+std::size_t StartOf(const Token& token) {
+    return token.finish - token.text.size();
+}
 
-LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state) {
-    const std::u16string_view code = CodeOfLine(line);
+// The notices of one line: only a sink asks for them, so the build's reading
+// never pays for this.
+class LineNotices {
+public:
+    LineNotices(ScriptReaderSink& sink, std::u16string_view line, std::u16string_view code,
+                std::size_t lead)
+        : sink_(sink), line_(line), code_(code), lead_(lead) {}
+
+    std::size_t Column(const Token& token) const {
+        return token.text.empty() ? 0 : lead_ + StartOf(token);
+    }
+    void Notice(ReaderNotice notice, const Token& token) {
+        sink_.Notice(notice, Column(token), token.text);
+    }
+
+    // A "//" inside quotes, or a quote that stays open to the end.
+    void Quotes() {
+        const std::size_t comment = line_.find(kCommentMarker);
+        if (comment != std::u16string_view::npos) {
+            const std::u16string_view before = line_.substr(0, comment);
+            if (std::count(before.begin(), before.end(), kQuote) % 2 != 0) {
+                sink_.Notice(ReaderNotice::CommentInQuotes, comment + 1, line_.substr(comment));
+                return;
+            }
+        }
+        std::size_t open = std::u16string_view::npos;
+        for (std::size_t i = 0; i < code_.size(); ++i) {
+            if (code_[i] == kQuote)
+                open = open == std::u16string_view::npos ? i : std::u16string_view::npos;
+        }
+        if (open != std::u16string_view::npos)
+            sink_.Notice(ReaderNotice::UnclosedQuote, lead_ + open + 1, code_.substr(open));
+    }
+
+    // Words after the value token, which nothing reads.
+    void ExtraWords(const Token& value) {
+        const Token extra = NextToken(code_, value.finish + 1);
+        if (extra.text.empty())
+            return;
+        sink_.Notice(ReaderNotice::ExtraWords, Column(extra), code_.substr(StartOf(extra) - 1));
+    }
+
+    // True when the value token is an RC option word (reported).
+    bool OptionWord(const Token& value) {
+        for (const std::u16string_view word : kOptionWords) {
+            if (platform::KeywordEquals(value.text, word)) {
+                Notice(ReaderNotice::OptionWord, value);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Request(const LineRequest& request, ScriptLineState before, const Token& key,
+                 const Token& kind, const Token& value, const std::u16string& valueText) {
+        const bool defineLine = platform::KeywordEquals(key.text, kDefine);
+        if (before == ScriptLineState::Strings && defineLine)
+            Notice(ReaderNotice::DefineInStrings, key);
+        switch (request.kind) {
+        case RequestKind::Nothing:
+            Nothing(before, key, kind, value, defineLine);
+            return;
+        case RequestKind::StringEntry:
+            ExtraWords(value);
+            return;
+        case RequestKind::RcData:
+        case RequestKind::Icon:
+            if (!OptionWord(value))
+                ExtraWords(value);
+            return;
+        case RequestKind::Define: {
+            if (!defineLine)
+                Notice(ReaderNotice::DefineCarried, key);
+            std::int32_t number = 0;
+            if (!ReadIntegerOfToken(valueText, number))
+                Notice(ReaderNotice::DefineNotNumber, value);
+            ExtraWords(value);
+            return;
+        }
+        }
+    }
+
+private:
+    // A line with text that asks for nothing: why.
+    void Nothing(ScriptLineState before, const Token& key, const Token& kind, const Token& value,
+                 bool defineLine) {
+        if (code_.empty() || platform::KeywordEquals(code_, kStringTable) ||
+            platform::KeywordEquals(code_, kBegin) || platform::KeywordEquals(code_, kEnd))
+            return;
+        if (before == ScriptLineState::Strings) {
+            if (defineLine)
+                return; // told as DefineInStrings
+            if (value.text.empty())
+                Notice(ReaderNotice::LoneToken, key);
+            else
+                Notice(ReaderNotice::EmptyString, value);
+            return;
+        }
+        // "STRINGTABLE DISCARDABLE" and the like: the BEGIN after it starts the entries.
+        if (platform::KeywordEquals(key.text, kStringTable))
+            return;
+        const bool kindKeyword = platform::KeywordEquals(kind.text, kRcData) ||
+                                 platform::KeywordEquals(kind.text, kIcon);
+        if (defineLine || kindKeyword) {
+            Notice(ReaderNotice::MissingValue, defineLine ? key : kind);
+            return;
+        }
+        if (before == ScriptLineState::RcData || before == ScriptLineState::Icon)
+            Notice(ReaderNotice::NoKindKeyword, kind.text.empty() ? key : kind);
+        else if (before == ScriptLineState::Define)
+            Notice(ReaderNotice::MissingValue, key);
+        else
+            Notice(ReaderNotice::UnknownLine, key);
+    }
+
+    ScriptReaderSink& sink_;
+    std::u16string_view line_;
+    std::u16string_view code_;
+    std::size_t lead_;
+};
+
+LineRequest ReadLine(std::u16string_view line, ScriptLineState& state, ScriptReaderSink* sink) {
+    std::size_t lead = 0;
+    const std::u16string_view code = CodeOfLine(line, lead);
 
     // The tokens are cut under the state the previous line left: inside a
     // string block a line has no kind token, its second token is the value.
@@ -58,6 +194,7 @@ LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state) {
     const Token value = NextToken(code, kind.finish + 1);
     const std::u16string valueText = ReduceBackslashes(UnquoteToken(value.text));
 
+    const ScriptLineState before = state;
     state = Classify(code, key.text, kind.text, state);
 
     LineRequest request;
@@ -66,6 +203,8 @@ LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state) {
         if (!key.text.empty() && !valueText.empty()) {
             request.kind = RequestKind::StringEntry;
             request.value = valueText;
+            if (sink != nullptr)
+                request.keyToken = key.text;
         }
         break;
     case ScriptLineState::RcData:
@@ -91,7 +230,55 @@ LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state) {
     case ScriptLineState::None:
         break;
     }
+
+    if (sink != nullptr) {
+        LineNotices notices(*sink, line, code, lead);
+        notices.Quotes();
+        notices.Request(request, before, key, kind, value, valueText);
+        sink->Columns({notices.Column(key), notices.Column(kind), notices.Column(value)});
+    }
     return request;
+}
+
+} // namespace
+
+std::string_view ReaderNoticeName(ReaderNotice notice) {
+    switch (notice) {
+    case ReaderNotice::UnknownLine:
+        return "unknown-line";
+    case ReaderNotice::NoKindKeyword:
+        return "no-kind-keyword";
+    case ReaderNotice::MissingValue:
+        return "missing-value";
+    case ReaderNotice::LoneToken:
+        return "lone-token";
+    case ReaderNotice::EmptyString:
+        return "empty-string";
+    case ReaderNotice::ExtraWords:
+        return "extra-words";
+    case ReaderNotice::CommentInQuotes:
+        return "comment-in-quotes";
+    case ReaderNotice::UnclosedQuote:
+        return "unclosed-quote";
+    case ReaderNotice::OptionWord:
+        return "option-word";
+    case ReaderNotice::DefineInStrings:
+        return "define-in-strings";
+    case ReaderNotice::DefineCarried:
+        return "define-carried";
+    case ReaderNotice::DefineNotNumber:
+        return "define-not-number";
+    }
+    return "unknown";
+}
+
+LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state) {
+    return ReadLine(line, state, nullptr);
+}
+
+LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state,
+                           ScriptReaderSink& sink) {
+    return ReadLine(line, state, &sink);
 }
 
 std::vector<LineRequest> ReadScriptRequests(std::span<const std::uint8_t> bytes) {

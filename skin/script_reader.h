@@ -24,6 +24,17 @@ std::vector<std::u16string> LoadScriptLines(std::span<const std::uint8_t> bytes)
 std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes);
 std::vector<std::u16string> SplitScriptLines(std::u16string_view text);
 
+// DecodeScriptText that also gives the text position of each U+FFFD put in
+// for a broken UTF-8 sequence (none for the other encodings).
+std::u16string DecodeScriptText(std::span<const std::uint8_t> bytes,
+                                std::vector<std::size_t>& brokenAt);
+// True when the bytes (up to a first NUL) are well-formed UTF-8, as the
+// decoder reads a script with the UTF-8 marker.
+bool IsWellFormedUtf8(std::span<const std::uint8_t> bytes);
+// SplitScriptLines that also gives the text position where each line starts.
+std::vector<std::u16string> SplitScriptLines(std::u16string_view text,
+                                             std::vector<std::size_t>& lineStarts);
+
 enum class ScriptLineState { None, Strings, RcData, Icon, Define };
 
 struct TDefineRecord {
@@ -46,6 +57,8 @@ std::u16string ReduceBackslashes(std::u16string_view text);
 // The integer of a token (decimal, or hex after "$", "x", "X", "0x", "0X";
 // optional sign); 0 when the text is no number.
 std::int32_t IntegerOfToken(std::u16string_view token);
+// The same, false when the text reads as no number (where IntegerOfToken gives 0).
+bool ReadIntegerOfToken(std::u16string_view token, std::int32_t& value);
 
 // The number a key token names: itself when it reads as a positive number,
 // else the first #define of that name, else 0 (a string name).
@@ -57,12 +70,19 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
 class DefineTable {
 public:
     void Add(TDefineRecord record);
+    // Add that also gives the index of the first record of that name (the new
+    // record's own when the name is new), by code units on every system.
+    std::size_t AddAndFindFirst(TDefineRecord record);
     std::int32_t Resolve(const std::u16string& keyToken) const;
     const Defines& Records() const { return records_; }
 
 private:
+    struct First {
+        std::int32_t value;
+        std::size_t index;
+    };
     Defines records_;
-    std::unordered_map<std::u16string, std::int32_t> first_;
+    std::unordered_map<std::u16string, First> first_;
 };
 
 enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
@@ -70,13 +90,52 @@ enum class RequestKind { Nothing, StringEntry, RcData, Icon, Define };
 // What one line asks for.
 struct LineRequest {
     RequestKind kind = RequestKind::Nothing;
-    std::u16string keyToken; // RcData, Icon: the resource's key token as written
+    std::u16string keyToken; // RcData, Icon (and StringEntry for a sink): the key token as written
     std::u16string value;    // StringEntry: the text; RcData, Icon: the file name
     TDefineRecord define;    // Define: the new record
 };
 
 // Reads one line under the state left by the previous line; updates the state.
 LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state);
+
+// What the reader drops, cuts or guesses on a line. The build reads without
+// being told; the checker listens. Each has a stable name (ReaderNoticeName).
+enum class ReaderNotice {
+    UnknownLine,     // top-level text that is no statement: it asks for nothing
+    NoKindKeyword,   // under RCDATA/ICON, a line without that keyword of its own
+    MissingValue,    // a statement without its file name or #define value
+    LoneToken,       // one token in a string block: no entry
+    EmptyString,     // "" in a string block: no entry, the next one takes its number
+    ExtraWords,      // words after the value token, ignored
+    CommentInQuotes, // a "//" inside quotes that cut the line
+    UnclosedQuote,   // a quote that is never closed
+    OptionWord,      // DISCARDABLE and friends where the file name belongs
+    DefineInStrings, // #define inside a string block: no define, the entries end
+    DefineCarried,   // a line taken as #define only because the state carried over
+    DefineNotNumber, // a #define value that reads as no number: it defines 0
+};
+std::string_view ReaderNoticeName(ReaderNotice notice);
+
+// Where a line's tokens start: 1-based columns of the raw line, 0 for none.
+struct TokenColumns {
+    std::size_t key = 0;
+    std::size_t kind = 0;
+    std::size_t value = 0;
+};
+
+class ScriptReaderSink {
+public:
+    virtual ~ScriptReaderSink() = default;
+    // `text` is the word or token concerned (empty where there is none).
+    virtual void Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) = 0;
+    // Once per line, after its notices.
+    virtual void Columns(const TokenColumns& columns) = 0;
+};
+
+// ReadScriptLine telling `sink` what it drops. String entries also carry
+// their key token, which the build does not need.
+LineRequest ReadScriptLine(std::u16string_view line, ScriptLineState& state,
+                           ScriptReaderSink& sink);
 
 // Every request of a whole script in order, lines that ask for nothing left out.
 std::vector<LineRequest> ReadScriptRequests(std::span<const std::uint8_t> bytes);

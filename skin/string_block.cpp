@@ -4,10 +4,6 @@
 
 namespace skin {
 
-namespace {
-constexpr std::int32_t kEntriesPerBlock = 16;
-}
-
 StringBlock::StringBlock() {
     Word(0); // entry 0, so that the script's first entry has identifier 1
 }
@@ -28,7 +24,7 @@ void StringBlock::Add(std::u16string_view text) {
 }
 
 std::vector<std::uint8_t> StringBlock::Finish() {
-    for (std::int32_t n = entryCount_ + 1; n < kEntriesPerBlock; ++n)
+    for (std::int32_t n = entryCount_ + 1; n < kStringBlockEntries; ++n)
         Word(0);
     return std::move(bytes_);
 }

@@ -11,6 +11,9 @@ namespace skin {
 
 // The longest text a length word can carry; longer texts are cut to it.
 constexpr std::size_t kMaxStringLength = 0xFFFF;
+// Entries in one block, entry 0 included: a script's entries 1 to 15 have an
+// identifier the platform's string loading reaches; later ones do not.
+constexpr std::int32_t kStringBlockEntries = 16;
 
 class StringBlock {
 public:

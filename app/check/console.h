@@ -1,0 +1,22 @@
+// The checker's terminal: its arguments, its output lines, and the pause that
+// keeps a console window of its own open until the user has read it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app::check {
+
+// The arguments after the program's name.
+std::vector<std::u16string> Arguments(int argc, char** argv);
+
+// Writes one line to standard output: UTF-8 into a file or a pipe, the
+// console's own characters into a console.
+void WriteLine(std::u16string_view line);
+
+// Waits for a key when the checker was started in a console window of its
+// own (from Explorer); never when the input or the output is redirected.
+void PauseIfOwnConsole();
+
+} // namespace app::check

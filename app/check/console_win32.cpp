@@ -1,0 +1,74 @@
+#include "app/check/console.h"
+
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace app::check {
+namespace {
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+struct LocalFreeDeleter {
+    void operator()(LPWSTR* p) const { LocalFree(p); }
+};
+
+} // namespace
+
+std::vector<std::u16string> Arguments(int, char**) {
+    std::vector<std::u16string> arguments;
+    int count = 0;
+    const std::unique_ptr<LPWSTR, LocalFreeDeleter> list(
+        CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!list)
+        return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.emplace_back(reinterpret_cast<const char16_t*>(list.get()[i]));
+    return arguments;
+}
+
+void WriteLine(std::u16string_view line) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    if (IsConsole(out)) {
+        const std::u16string text = std::u16string(line) + u"\r\n";
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
+    const std::string bytes = platform::Utf16ToUtf8(line) + "\r\n";
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void PauseIfOwnConsole() {
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (!IsConsole(in) || !IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)))
+        return;
+    DWORD processes[2] = {};
+    if (GetConsoleProcessList(processes, 2) != 1)
+        return; // a console that a shell shares with us stays open
+    WriteLine(u"Press any key to close this window.");
+    FlushConsoleInputBuffer(in);
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    while (ReadConsoleInputW(in, &record, 1, &read) && read == 1) {
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown)
+            return;
+    }
+}
+
+} // namespace app::check

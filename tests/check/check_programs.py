@@ -1,0 +1,213 @@
+"""KestoSkinCheck end to end: the example skin, a skin with one of each
+finding, and a folder without Files, through the Linux program and the
+Windows program under wine64. Both give the same findings and exit statuses.
+
+Usage: check_programs.py [--linux EXE] [--windows EXE.exe --wine WINE-RUN]
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
+ARGS = None
+
+FINDING = re.compile(r"^(?P<file>[^:]+)(?::(?P<line>\d+):(?P<column>\d+))?: "
+                     r"(?P<severity>warning|note|error): .* \[(?P<name>[a-z0-9-]+)\]$")
+SUMMARY = re.compile(r"^\d+ scripts? checked: \d+ warnings?, \d+ notes?, \d+ errors?$")
+
+# vistel.rc of the skin with one of each finding: each line and the names it
+# must give.
+ONE_OF_EACH = [
+    ("// one of each finding", []),
+    ("#define IDI_A 101", []),
+    ("#define IDR_B 0x200", []),
+    ("#define IDR_B 7", ["define-again"]),
+    ("#define IDC_X ten", ["define-not-number"]),
+    ("#defne IDI_C 103", ["define-carried"]),
+    ("#define IDI_D", ["missing-value"]),
+    ("STRINGTABLE", []),
+    ("IDI_A ICN icons\\a.ico", ["unknown-line"]),
+    ("IDI_A ICON icons\\a.ico", []),
+    ("IDI_E ICN icons\\a.ico", ["no-kind-keyword"]),
+    ("102 ICON DISCARDABLE \"icons\\\\a.ico\"", ["option-word", "file-not-found"]),
+    ("103 ICON icons\\A.ico", ["file-case"]),
+    ("104 ICON icons", ["file-is-folder"]),
+    ("105 ICON bad.ico", ["bad-icon"]),
+    ("IDI_GONE ICON icons\\a.ico", ["id-not-found"]),
+    ("70000 ICON icons\\a.ico", ["id-out-of-range"]),
+    ("IDR_B RCDATA data\\a.bin data\\b.bin", ["extra-words"]),
+    ("IDR_B RCDATA data\\a.bin", ["written-twice"]),
+    ("201 RCDATA data\\empty.bin", ["empty-data"]),
+    ("202 RCDATA data\\none.bin", ["file-not-found"]),
+    ("203 RCDATA \"data\\a.bin", ["unclosed-quote"]),
+    ("BEGIN", []),
+    ("IDS_A,\"Hello\"", ["lone-token"]),
+    ("1 \"See http://example.org\"", ["comment-in-quotes"]),
+    ("3 Hello world", ["string-number", "extra-words"]),
+    ("3 \"\"", ["empty-string"]),
+] + [("%d \"s\"" % n, []) for n in range(3, 16)] + [
+    ("16 \"s\"", ["string-unreachable"]),
+    ("17 " + "x" * 65536, ["string-unreachable", "string-cut"]),
+    ("#define IDS_B 5", ["define-in-strings"]),
+    ("END", []),
+]
+
+# The other scripts, each with its encoding findings on line 1.
+ENCODINGS = {
+    "tavo.rc": ("// Контакты\n".encode("utf-8"), ["utf8-no-marker"]),
+    "brel.rc": ("// Контакты\n".encode("cp1251"), ["ansi-text"]),
+    # read as the one character "/", which starts no statement
+    "quon.rc": ("// x\n".encode("utf-16-le"), ["utf16-no-marker", "unknown-line"]),
+    "zelma.rc": (b"\xef\xbb\xbf// ok \xff\n", ["broken-utf8"]),
+}
+
+
+def make_one_of_each(root):
+    files = os.path.join(root, "Files")
+    os.makedirs(os.path.join(files, "icons"))
+    os.makedirs(os.path.join(files, "data"))
+    os.makedirs(os.path.join(root, "_skin"))
+    shutil.copy2(os.path.join(EXAMPLE_FILES, "icons", "online.ico"),
+                 os.path.join(files, "icons", "a.ico"))
+    for name, data in [("data/a.bin", b"abc"), ("data/empty.bin", b""),
+                       ("bad.ico", b"\0\0\1\0\0\0"), ("extra.txt", b"left behind"),
+                       ("../_skin/polden_pics.dll", b"MZ")]:
+        with open(os.path.join(files, name), "wb") as f:
+            f.write(data)
+    text = "\r\n".join(line for line, _ in ONE_OF_EACH) + "\r\n"
+    with open(os.path.join(files, "vistel.rc"), "wb") as f:
+        f.write(b"\xef\xbb\xbf" + text.encode("utf-8"))
+    for name, (data, _) in ENCODINGS.items():
+        with open(os.path.join(files, name), "wb") as f:
+            f.write(data)
+
+
+def run(program, root, argument):
+    """Runs a copy of the program placed in `root`, from there; returns (status, lines)."""
+    local = os.path.join(root, os.path.basename(program["exe"]))
+    shutil.copy2(program["exe"], local)
+    cmd = ([program["wine"]] if program["wine"] else []) + [local]
+    if argument is not None:
+        cmd.append("Z:" + argument.replace("/", "\\") if program["wine"] else argument)
+    env = dict(os.environ, WINEDEBUG="-all")
+    done = subprocess.run(cmd, cwd=root, env=env, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=300)
+    os.remove(local)
+    lines = done.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
+    return done.returncode, lines
+
+
+def parse(lines):
+    """The findings as (file with "/", line, column, severity, name), and the summary."""
+    findings = []
+    for text in lines[:-1]:
+        m = FINDING.match(text)
+        assert m, "not a finding line: %r" % text
+        findings.append((m["file"].replace("\\", "/"), int(m["line"] or 0),
+                         int(m["column"] or 0), m["severity"], m["name"]))
+    return findings, lines[-1] if lines else ""
+
+
+class CheckPrograms(unittest.TestCase):
+    def programs(self):
+        found = []
+        if ARGS.linux:
+            found.append({"exe": ARGS.linux, "wine": None})
+        if ARGS.windows:
+            found.append({"exe": ARGS.windows, "wine": ARGS.wine})
+        return found
+
+    def each(self, make, argument):
+        """Runs every program on the skin `make` builds; same output from all."""
+        results = []
+        for program in self.programs():
+            root = tempfile.mkdtemp(prefix="ksb-check-skin-")
+            try:
+                make(root)
+                status, lines = run(program, root, argument(root) if argument else None)
+            finally:
+                shutil.rmtree(root, ignore_errors=True)
+            findings, summary = parse(lines)
+            self.assertRegex(summary, SUMMARY)
+            results.append((status, findings, summary))
+        for other in results[1:]:
+            self.assertEqual(other, results[0], "Linux and Windows programs disagree")
+        return results[0]
+
+    def test_example_skin(self):
+        def make(root):
+            shutil.copytree(EXAMPLE_FILES, os.path.join(root, "Files"))
+        status, findings, summary = self.each(make, lambda root: root)
+        # The lines whose key no #define names, and the file the example lacks.
+        expected = []
+        for script in ("vistel.rc", "tavo.rc", "brel.rc"):
+            with open(os.path.join(EXAMPLE_FILES, script), "rb") as f:
+                data = f.read()
+            text = data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("utf-8-sig")
+            lines = text.splitlines()
+            defined = {l.split()[1] for l in lines if l.startswith("#define")}
+            for number, line in enumerate(lines, 1):
+                words = line.split()
+                if len(words) > 2 and words[1] in ("ICON", "RCDATA"):
+                    if not words[0].isdigit() and words[0] not in defined:
+                        expected.append(("Files/" + script, number, "id-not-found"))
+                    if "missing" in words[2]:
+                        expected.append(("Files/" + script, number, "file-not-found"))
+        self.assertEqual(sorted((f[0], f[1], f[4]) for f in findings), sorted(expected))
+        self.assertEqual(summary, "3 scripts checked: %d warnings, 0 notes, 0 errors"
+                         % len(expected))
+        self.assertEqual(status, 1)
+
+    def test_one_of_each(self):
+        status, findings, _ = self.each(make_one_of_each,
+                                        lambda root: os.path.join(root, "Files"))
+        got = {}
+        for file, line, _, _, name in findings:
+            got.setdefault((file, line), set()).add(name)
+        expected = {}
+        for number, (_, names) in enumerate(ONE_OF_EACH, 1):
+            if names:
+                expected[("Files/vistel.rc", number)] = set(names)
+        for script, (_, names) in ENCODINGS.items():
+            expected[("Files/" + script, 1)] = set(names)
+        expected[("Files/extra.txt", 0)] = {"unused-file"}
+        expected[("_skin/polden_pics.dll", 0)] = {"stale-module"}
+        self.assertEqual(got, expected)
+        self.assertEqual(status, 1)
+
+    def test_without_files_folder(self):
+        status, findings, _ = self.each(lambda root: None, lambda root: root)
+        self.assertEqual(status, 2)
+        self.assertEqual([f[4] for f in findings], ["no-files-folder"])
+
+    def test_clean_skin(self):
+        def make(root):
+            os.makedirs(os.path.join(root, "Files"))
+            with open(os.path.join(root, "Files", "brel.rc"), "wb") as f:
+                f.write(b"BEGIN\r\n1 \"Hello\"\r\nEND\r\n")
+        status, findings, summary = self.each(make, None)
+        self.assertEqual((status, findings), (0, []))
+        self.assertEqual(summary, "1 script checked: 0 warnings, 0 notes, 0 errors")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--linux")
+    parser.add_argument("--windows")
+    parser.add_argument("--wine")
+    ARGS, rest = parser.parse_known_args()
+    if ARGS.linux and not os.path.exists(ARGS.linux):
+        ARGS.linux = None  # the other system's build is not there: one program only
+    unittest.main(argv=[sys.argv[0]] + rest)
+
+
+if __name__ == "__main__":
+    main()
