@@ -347,10 +347,10 @@ bool FillSection(ResourceUpdateHandle& handle, const CommitPlan& plan, const Sec
 }
 
 // The section at plan.SectionOffset of the resized module through ordinary
-// writes of the file.
-bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
-                        const SectionSizes& sizes, std::span<std::uint8_t> head,
-                        ChecksumSum& section) {
+// writes of the file. Each system uses one of the two writers.
+[[maybe_unused]] bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
+                                         const SectionSizes& sizes, std::span<std::uint8_t> head,
+                                         ChecksumSum& section) {
     FileSectionOutput data(handle.FileHandle, std::uint64_t{plan.SectionOffset} + head.size(),
                            plan.NewRawSize - head.size());
     return FillSection(handle, plan, sizes, head, data, section) &&
@@ -358,9 +358,9 @@ bool WriteSectionByFile(ResourceUpdateHandle& handle, const CommitPlan& plan,
 }
 
 // The same, copied into the view.
-bool WriteSectionIntoView(ResourceUpdateHandle& handle, const CommitPlan& plan,
-                          const SectionSizes& sizes, std::span<std::uint8_t> head,
-                          ChecksumSum& section) {
+[[maybe_unused]] bool WriteSectionIntoView(ResourceUpdateHandle& handle, const CommitPlan& plan,
+                                           const SectionSizes& sizes, std::span<std::uint8_t> head,
+                                           ChecksumSum& section) {
     handle.View.PrepareForWriting(plan.SectionOffset, plan.NewRawSize);
     MemorySectionOutput data(handle.View.Bytes().subspan(
         std::size_t{plan.SectionOffset} + head.size(), plan.NewRawSize - head.size()));
