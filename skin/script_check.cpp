@@ -125,14 +125,16 @@ std::pair<std::size_t, std::size_t> BytePosition(std::span<const std::uint8_t> b
 Finding& ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view name,
                           Message message, std::u16string_view word) {
     Finding& finding = findings_.emplace_back();
-    finding.file = file_;
+    finding.texts = texts_;
     finding.line = line;
     finding.column = column;
     finding.name = name;
     finding.message = message;
     // Only what the text shows is kept: a word longer than that is cut anyway.
-    finding.word.assign(
-        word.substr(0, message == Message::Whole ? word.size() : Finding::kQuotedWord));
+    word = word.substr(0, message == Message::Whole ? word.size() : Finding::kQuotedWord);
+    finding.wordAt = texts_->words.size();
+    finding.wordLength = word.size();
+    texts_->words += word;
     return finding;
 }
 
@@ -378,7 +380,9 @@ void CheckReference(SkinFolder& folder, const FileReference& reference, const Fi
     const auto add = [&](std::string_view name, std::u16string text) {
         Finding& finding = findings.emplace_back(where);
         finding.name = name;
-        finding.word = std::move(text);
+        finding.wordLength = text.size();
+        finding.texts =
+            std::make_shared<const FindingTexts>(FindingTexts{where.File(), std::move(text)});
     };
     const std::u16string shown = platform::JoinPath(u"", kFilesFolder + reference.name);
     const Located located = folder.Locate(reference.name);
@@ -460,7 +464,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         script.Read(buffer.Bytes());
         std::vector<Finding>& findings = script.Findings();
         Finding where;
-        where.file = script.File();
+        where.texts = script.Texts();
         for (const FileReference& reference : script.References()) {
             where.line = reference.line;
             where.column = reference.column;
@@ -489,25 +493,33 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
 Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column, Severity severity,
                        std::string_view name, std::u16string text) {
     Finding finding;
-    finding.file = std::make_shared<const std::u16string>(std::move(file));
+    finding.wordLength = text.size();
+    finding.texts =
+        std::make_shared<const FindingTexts>(FindingTexts{std::move(file), std::move(text)});
     finding.line = line;
     finding.column = column;
     finding.severity = severity;
     finding.name = name;
-    finding.word = std::move(text);
     return finding;
 }
 
 const std::u16string& Finding::File() const {
     static const std::u16string none;
-    return file ? *file : none;
+    return texts ? texts->file : none;
+}
+
+std::u16string_view Finding::Word() const {
+    if (!texts)
+        return {};
+    return std::u16string_view(texts->words).substr(wordAt, wordLength);
 }
 
 std::u16string Finding::Text() const {
+    const std::u16string_view word = Word();
     std::u16string out;
     switch (message) {
     case Message::Whole:
-        return word;
+        return std::u16string(word);
     case Message::Notice:
         AppendNoticeText(out, static_cast<ReaderNotice>(numbers[0]), word);
         break;
