@@ -375,7 +375,7 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
 }
 
 void CheckReference(SkinFolder& folder, const FileReference& reference, const Finding& where,
-                    std::set<std::u16string>& used, std::vector<Finding>& findings,
+                    std::set<std::u16string>& used, std::deque<Finding>& findings,
                     platform::FileBytes& buffer) {
     const auto add = [&](std::string_view name, std::u16string text) {
         Finding& finding = findings.emplace_back(where);
@@ -462,7 +462,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         ++report.scripts;
         ScriptCheck script(shown);
         script.Read(buffer.Bytes());
-        std::vector<Finding>& findings = script.Findings();
+        std::deque<Finding>& findings = script.Findings();
         Finding where;
         where.texts = script.Texts();
         for (const FileReference& reference : script.References()) {

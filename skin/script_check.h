@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -86,7 +87,7 @@ public:
         : texts_(std::make_shared<FindingTexts>(FindingTexts{std::move(scriptFile), {}})) {}
     void Read(std::span<const std::uint8_t> bytes);
 
-    std::vector<Finding>& Findings() { return findings_; }
+    std::deque<Finding>& Findings() { return findings_; }
     std::shared_ptr<const FindingTexts> Texts() const { return texts_; }
     const std::vector<FileReference>& References() const { return references_; }
 
@@ -100,7 +101,7 @@ private:
                  std::u16string_view word = {});
 
     std::shared_ptr<FindingTexts> texts_;
-    std::vector<Finding> findings_;
+    std::deque<Finding> findings_; // in pieces: growing moves no finding
     std::vector<FileReference> references_;
     std::size_t line_ = 0;
     TokenColumns columns_;
