@@ -17,54 +17,88 @@ namespace skin {
 namespace {
 
 constexpr char16_t kFilesFolder[] = u"Files\\";
-// Texts quoted in a message are cut to this many code units.
-constexpr std::size_t kQuotedLength = 40;
+constexpr std::size_t kQuotedLength = Finding::kQuotedLength;
 
-std::u16string Number(std::uint64_t n) {
+void AppendNumber(std::u16string& out, std::uint64_t n) {
     char16_t digits[20];
     std::size_t start = std::size(digits);
     do {
         digits[--start] = static_cast<char16_t>(u'0' + n % 10);
         n /= 10;
     } while (n != 0);
-    return std::u16string(digits + start, std::size(digits) - start);
+    out.append(digits + start, std::size(digits) - start);
+}
+
+std::u16string Number(std::uint64_t n) {
+    std::u16string out;
+    AppendNumber(out, n);
+    return out;
+}
+
+void AppendQuoted(std::u16string& out, std::u16string_view text) {
+    out += u'"';
+    if (text.size() <= kQuotedLength) {
+        out += text;
+    } else {
+        out += text.substr(0, kQuotedLength);
+        out += u"...";
+    }
+    out += u'"';
 }
 
 std::u16string Quoted(std::u16string_view text) {
-    if (text.size() <= kQuotedLength)
-        return u"\"" + std::u16string(text) + u"\"";
-    return u"\"" + std::u16string(text.substr(0, kQuotedLength)) + u"...\"";
+    std::u16string out;
+    AppendQuoted(out, text);
+    return out;
 }
 
-std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
+void AppendNoticeText(std::u16string& out, ReaderNotice notice, std::u16string_view text) {
     switch (notice) {
     case ReaderNotice::UnknownLine:
-        return Quoted(text) + u" starts no statement: the line asks for nothing";
+        AppendQuoted(out, text);
+        out += u" starts no statement: the line asks for nothing";
+        return;
     case ReaderNotice::NoKindKeyword:
-        return u"no RCDATA or ICON of its own: the line asks for nothing";
+        out += u"no RCDATA or ICON of its own: the line asks for nothing";
+        return;
     case ReaderNotice::MissingValue:
-        return u"no file name or value after " + Quoted(text) + u": the line asks for nothing";
+        out += u"no file name or value after ";
+        AppendQuoted(out, text);
+        out += u": the line asks for nothing";
+        return;
     case ReaderNotice::LoneToken:
-        return u"a single token in a string block gives no entry (a comma ends no token)";
+        out += u"a single token in a string block gives no entry (a comma ends no token)";
+        return;
     case ReaderNotice::EmptyString:
-        return u"an empty string gives no entry: the next entry takes its number";
+        out += u"an empty string gives no entry: the next entry takes its number";
+        return;
     case ReaderNotice::ExtraWords:
-        return u"ignored after the value: " + Quoted(text);
+        out += u"ignored after the value: ";
+        AppendQuoted(out, text);
+        return;
     case ReaderNotice::CommentInQuotes:
-        return u"\"//\" inside quotes starts a comment: the line is cut here";
+        out += u"\"//\" inside quotes starts a comment: the line is cut here";
+        return;
     case ReaderNotice::UnclosedQuote:
-        return u"quote never closed: the value runs to the end of the line";
+        out += u"quote never closed: the value runs to the end of the line";
+        return;
     case ReaderNotice::OptionWord:
-        return Quoted(text) + u" stands where the file name belongs: the third word is the file";
+        AppendQuoted(out, text);
+        out += u" stands where the file name belongs: the third word is the file";
+        return;
     case ReaderNotice::DefineInStrings:
-        return u"#define inside a string block defines nothing and ends the entries";
+        out += u"#define inside a string block defines nothing and ends the entries";
+        return;
     case ReaderNotice::DefineCarried:
-        return Quoted(text) + u" is no #define: the line defines a name only because the state "
-                              u"carried over from the line before";
+        AppendQuoted(out, text);
+        out += u" is no #define: the line defines a name only because the state carried over "
+               u"from the line before";
+        return;
     case ReaderNotice::DefineNotNumber:
-        return Quoted(text) + u" reads as no number: the name is defined as 0";
+        AppendQuoted(out, text);
+        out += u" reads as no number: the name is defined as 0";
+        return;
     }
-    return {};
 }
 
 // Line and column (1-based) of byte `offset` of text in a single-byte code
@@ -88,13 +122,25 @@ std::pair<std::size_t, std::size_t> BytePosition(std::span<const std::uint8_t> b
 
 // ---------------------------------------------------------------- one script
 
-void ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view name,
-                      std::u16string text) {
-    findings_.push_back({file_, line, column, Severity::Warning, name, std::move(text)});
+Finding& ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view name,
+                          Message message, std::u16string_view word) {
+    Finding& finding = findings_.emplace_back();
+    finding.texts = texts_;
+    finding.line = line;
+    finding.column = column;
+    finding.name = name;
+    finding.message = message;
+    // Only what the text shows is kept: a word longer than that is cut anyway.
+    word = word.substr(0, message == Message::Whole ? word.size() : Finding::kQuotedWord);
+    finding.wordAt = texts_->words.size();
+    finding.wordLength = word.size();
+    texts_->words += word;
+    return finding;
 }
 
 void ScriptCheck::Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) {
-    Add(line_, column, ReaderNoticeName(notice), NoticeText(notice, text));
+    Add(line_, column, ReaderNoticeName(notice), Message::Notice, text).numbers[0] =
+        static_cast<std::uint64_t>(notice);
 }
 
 void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
@@ -108,7 +154,7 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
         if (marker)
             return;
         if ((*first == 0) != (*second == 0)) {
-            Add(1, 1, "utf16-no-marker",
+            Add(1, 1, "utf16-no-marker", Message::Whole,
                 u"looks like UTF-16 without a byte-order mark: the build reads it as ANSI text up "
                 u"to the first zero byte; save it as UTF-16 with a marker");
             return;
@@ -123,12 +169,12 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
         return;
     const auto [line, column] = BytePosition(bytes, static_cast<std::size_t>(high - bytes.begin()));
     if (IsWellFormedUtf8(bytes)) {
-        Add(line, column, "utf8-no-marker",
+        Add(line, column, "utf8-no-marker", Message::Whole,
             u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 on "
             u"Linux, the system's on Windows), so the text comes out garbled; save it as UTF-8 "
             u"with a marker");
     } else {
-        Add(line, column, "ansi-text",
+        Add(line, column, "ansi-text", Message::Whole,
             u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 on "
             u"Linux and the system's on Windows, so the two builds can differ; save it as UTF-8 "
             u"with a marker");
@@ -152,8 +198,7 @@ void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
         if (line == lastBrokenLine)
             continue;
         lastBrokenLine = line;
-        Add(line, at - *(next - 1) + 1, "broken-utf8",
-            u"bytes that are no UTF-8 character: the build reads U+FFFD in their place");
+        Add(line, at - *(next - 1) + 1, "broken-utf8", Message::BrokenUtf8);
     }
 
     ScriptLineState state = ScriptLineState::None;
@@ -170,19 +215,15 @@ void ScriptCheck::Apply(LineRequest& request) {
     case RequestKind::StringEntry: {
         ++entries_;
         if (entries_ >= kStringBlockEntries)
-            Add(line_, columns_.key, "string-unreachable",
-                u"string entry " + Number(static_cast<std::uint64_t>(entries_)) +
-                    u": only entries 1 to " + Number(kStringBlockEntries - 1) + u" can be loaded");
+            Add(line_, columns_.key, "string-unreachable", Message::StringUnreachable).numbers = {
+                static_cast<std::uint64_t>(entries_), 0};
         const std::int32_t key = defines_.Resolve(request.keyToken);
         if (key > 0 && key != entries_)
-            Add(line_, columns_.key, "string-number",
-                u"this entry is string " + Number(static_cast<std::uint64_t>(entries_)) +
-                    u", not " + Number(static_cast<std::uint64_t>(key)) +
-                    u": strings are numbered in file order");
+            Add(line_, columns_.key, "string-number", Message::StringNumber).numbers = {
+                static_cast<std::uint64_t>(entries_), static_cast<std::uint64_t>(key)};
         if (request.value.size() > kMaxStringLength)
-            Add(line_, columns_.value, "string-cut",
-                u"the string has " + Number(request.value.size()) + u" characters: cut to " +
-                    Number(kMaxStringLength));
+            Add(line_, columns_.value, "string-cut", Message::StringCut).numbers = {
+                request.value.size(), 0};
         return;
     }
     case RequestKind::Define: {
@@ -190,9 +231,8 @@ void ScriptCheck::Apply(LineRequest& request) {
         const std::size_t first = defines_.AddAndFindFirst(std::move(request.define));
         defineLines_.push_back(line_);
         if (first + 1 != defineLines_.size())
-            Add(line_, columns_.kind, "define-again",
-                Quoted(name) + u" is already defined on line " + Number(defineLines_[first]) +
-                    u": this value is never used");
+            Add(line_, columns_.kind, "define-again", Message::DefineAgain, name).numbers = {
+                defineLines_[first], 0};
         return;
     }
     case RequestKind::RcData:
@@ -202,15 +242,12 @@ void ScriptCheck::Apply(LineRequest& request) {
     const std::int32_t n = defines_.Resolve(request.keyToken);
     switch (UseOfResolvedKey(n)) {
     case KeyUse::OutOfRange:
-        Add(line_, columns_.key, "id-out-of-range",
-            u"resource id " + Quoted(request.keyToken) + u" is " +
-                platform::Utf8ToUtf16(std::to_string(n)) +
-                u", outside 1 to 65535: the build skips the line");
+        // Kept as the 64-bit pattern of the signed value.
+        Add(line_, columns_.key, "id-out-of-range", Message::IdOutOfRange, request.keyToken)
+            .numbers = {static_cast<std::uint64_t>(std::int64_t{n}), 0};
         return;
     case KeyUse::StringName:
-        Add(line_, columns_.key, "id-not-found",
-            u"resource id " + Quoted(request.keyToken) +
-                u" not found: written under that text as a string name");
+        Add(line_, columns_.key, "id-not-found", Message::IdNotFound, request.keyToken);
         break;
     case KeyUse::Number:
         break;
@@ -229,9 +266,8 @@ void ScriptCheck::Apply(LineRequest& request) {
         earlier = added ? 0 : first->second;
     }
     if (earlier != 0)
-        Add(line_, columns_.key, "written-twice",
-            std::u16string(icon ? u"icon " : u"data ") + Quoted(request.keyToken) +
-                u" is also written on line " + Number(earlier) + u": this one replaces it");
+        Add(line_, columns_.key, "written-twice", Message::WrittenTwice, request.keyToken)
+            .numbers = {icon ? 1u : 0u, earlier};
     references_.push_back({line_, columns_.value, request.kind, std::move(request.value)});
 }
 
@@ -338,14 +374,15 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
     return u"an image it lists lies outside the file";
 }
 
-void CheckReference(SkinFolder& folder, const FileReference& reference, Finding where,
-                    std::set<std::u16string>& used, std::vector<Finding>& findings,
+void CheckReference(SkinFolder& folder, const FileReference& reference, const Finding& where,
+                    std::set<std::u16string>& used, std::deque<Finding>& findings,
                     platform::FileBytes& buffer) {
     const auto add = [&](std::string_view name, std::u16string text) {
-        Finding finding = where;
+        Finding& finding = findings.emplace_back(where);
         finding.name = name;
-        finding.text = std::move(text);
-        findings.push_back(std::move(finding));
+        finding.wordLength = text.size();
+        finding.texts =
+            std::make_shared<const FindingTexts>(FindingTexts{where.File(), std::move(text)});
     };
     const std::u16string shown = platform::JoinPath(u"", kFilesFolder + reference.name);
     const Located located = folder.Locate(reference.name);
@@ -399,38 +436,43 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         const Located located = folder.Locate(target.ScriptFile);
         if (located.what != Located::What::File) {
             if (platform::FileExists(folder.Path(target.OutputModule)))
-                notes.push_back({target.OutputModule, 0, 0, Severity::Note, "stale-module",
-                                 u"no script " +
-                                     Quoted(platform::JoinPath(
-                                         u"", kFilesFolder + std::u16string(target.ScriptFile))) +
-                                     u" builds this module: the build leaves it as it is"});
+                notes.push_back(
+                    Finding::Whole(target.OutputModule, 0, 0, Severity::Note, "stale-module",
+                                   u"no script " +
+                                       Quoted(platform::JoinPath(
+                                           u"", kFilesFolder + std::u16string(target.ScriptFile))) +
+                                       u" builds this module: the build leaves it as it is"));
             continue;
         }
         // Checked under the name on disk, so that both systems say the same.
         const std::u16string shown = kFilesFolder + located.onDisk;
         used.insert(located.onDisk);
         if (located.caseDiffers)
-            report.findings.push_back({shown, 0, 0, Severity::Warning, "file-case",
-                                       u"the builder looks for " + Quoted(target.ScriptFile) +
-                                           u": found on Windows, not found on Linux"});
+            report.findings.push_back(
+                Finding::Whole(shown, 0, 0, Severity::Warning, "file-case",
+                               u"the builder looks for " + Quoted(target.ScriptFile) +
+                                   u": found on Windows, not found on Linux"));
         if (!platform::ReadWholeFile(folder.Path(shown), platform::OpenMode::ReadShareRead,
                                      buffer)) {
-            report.findings.push_back(
-                {shown, 0, 0, Severity::Error, "cannot-read",
-                 u"cannot read the script: " + platform::SystemErrorText(platform::LastError())});
+            report.findings.push_back(Finding::Whole(
+                shown, 0, 0, Severity::Error, "cannot-read",
+                u"cannot read the script: " + platform::SystemErrorText(platform::LastError())));
             continue;
         }
         ++report.scripts;
         ScriptCheck script(shown);
         script.Read(buffer.Bytes());
-        std::vector<Finding>& findings = script.Findings();
+        std::deque<Finding>& findings = script.Findings();
+        Finding where;
+        where.texts = script.Texts();
         for (const FileReference& reference : script.References()) {
-            CheckReference(folder, reference,
-                           {shown, reference.line, reference.column, Severity::Warning, {}, {}},
-                           used, findings, buffer);
+            where.line = reference.line;
+            where.column = reference.column;
+            CheckReference(folder, reference, where, used, findings, buffer);
         }
         std::stable_sort(findings.begin(), findings.end(), Earlier);
-        report.findings.insert(report.findings.end(), findings.begin(), findings.end());
+        report.findings.insert(report.findings.end(), std::make_move_iterator(findings.begin()),
+                               std::make_move_iterator(findings.end()));
     }
 
     // What "Used files" would leave behind, in name order.
@@ -440,17 +482,107 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
     for (const std::u16string& file : files) {
         if (used.count(file) == 0)
             report.findings.push_back(
-                {kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
-                 u"no script names this file: \"Used files\" leaves it where it is"});
+                Finding::Whole(kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
+                               u"no script names this file: \"Used files\" leaves it where it is"));
     }
-    report.findings.insert(report.findings.end(), notes.begin(), notes.end());
+    report.findings.insert(report.findings.end(), std::make_move_iterator(notes.begin()),
+                           std::make_move_iterator(notes.end()));
     return report;
 }
 
+Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column, Severity severity,
+                       std::string_view name, std::u16string text) {
+    Finding finding;
+    finding.wordLength = text.size();
+    finding.texts =
+        std::make_shared<const FindingTexts>(FindingTexts{std::move(file), std::move(text)});
+    finding.line = line;
+    finding.column = column;
+    finding.severity = severity;
+    finding.name = name;
+    return finding;
+}
+
+const std::u16string& Finding::File() const {
+    static const std::u16string none;
+    return texts ? texts->file : none;
+}
+
+std::u16string_view Finding::Word() const {
+    if (!texts)
+        return {};
+    return std::u16string_view(texts->words).substr(wordAt, wordLength);
+}
+
+std::u16string Finding::Text() const {
+    const std::u16string_view word = Word();
+    std::u16string out;
+    switch (message) {
+    case Message::Whole:
+        return std::u16string(word);
+    case Message::Notice:
+        AppendNoticeText(out, static_cast<ReaderNotice>(numbers[0]), word);
+        break;
+    case Message::BrokenUtf8:
+        out = u"bytes that are no UTF-8 character: the build reads U+FFFD in their place";
+        break;
+    case Message::StringUnreachable:
+        out = u"string entry ";
+        AppendNumber(out, numbers[0]);
+        out += u": only entries 1 to ";
+        AppendNumber(out, kStringBlockEntries - 1);
+        out += u" can be loaded";
+        break;
+    case Message::StringNumber:
+        out = u"this entry is string ";
+        AppendNumber(out, numbers[0]);
+        out += u", not ";
+        AppendNumber(out, numbers[1]);
+        out += u": strings are numbered in file order";
+        break;
+    case Message::StringCut:
+        out = u"the string has ";
+        AppendNumber(out, numbers[0]);
+        out += u" characters: cut to ";
+        AppendNumber(out, kMaxStringLength);
+        break;
+    case Message::DefineAgain:
+        AppendQuoted(out, word);
+        out += u" is already defined on line ";
+        AppendNumber(out, numbers[0]);
+        out += u": this value is never used";
+        break;
+    case Message::IdOutOfRange:
+        out = u"resource id ";
+        AppendQuoted(out, word);
+        out += u" is ";
+        out += platform::Utf8ToUtf16(std::to_string(static_cast<std::int64_t>(numbers[0])));
+        out += u", outside 1 to 65535: the build skips the line";
+        break;
+    case Message::IdNotFound:
+        out = u"resource id ";
+        AppendQuoted(out, word);
+        out += u" not found: written under that text as a string name";
+        break;
+    case Message::WrittenTwice:
+        out = numbers[0] != 0 ? u"icon " : u"data ";
+        AppendQuoted(out, word);
+        out += u" is also written on line ";
+        AppendNumber(out, numbers[1]);
+        out += u": this one replaces it";
+        break;
+    }
+    return out;
+}
+
 std::u16string FindingLine(const Finding& finding) {
-    std::u16string line = platform::JoinPath(u"", finding.file);
-    if (finding.line != 0)
-        line += u":" + Number(finding.line) + u":" + Number(finding.column);
+    std::u16string line = platform::JoinPath(u"", finding.File());
+    if (finding.line != 0) {
+        line += u':';
+        AppendNumber(line, finding.line);
+        line += u':';
+        AppendNumber(line, finding.column);
+    }
     switch (finding.severity) {
     case Severity::Note:
         line += u": note: ";
@@ -462,7 +594,11 @@ std::u16string FindingLine(const Finding& finding) {
         line += u": error: ";
         break;
     }
-    return line + finding.text + u" [" + platform::Utf8ToUtf16(finding.name) + u"]";
+    line += finding.Text();
+    line += u" [";
+    line += platform::Utf8ToUtf16(finding.name);
+    line += u']';
+    return line;
 }
 
 } // namespace skin

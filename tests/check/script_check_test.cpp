@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -116,7 +117,7 @@ protected:
         const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
         std::vector<Expected> found;
         for (const skin::Finding& f : report.findings) {
-            if (f.file == u"Files\\vistel.rc")
+            if (f.File() == u"Files\\vistel.rc")
                 found.emplace_back(f.line, f.column, std::string(f.name));
         }
         return found;
@@ -143,7 +144,7 @@ TEST_F(ScriptCheckTable, ScriptCaseLeftoversAndStaleModules) {
     fs::remove(root_ / "Files" / "TAVO.rc");
     std::vector<std::tuple<std::u16string, std::string>> found;
     for (const skin::Finding& f : report.findings)
-        found.emplace_back(f.file, std::string(f.name));
+        found.emplace_back(f.File(), std::string(f.name));
     const std::vector<std::tuple<std::u16string, std::string>> expected = {
         {u"Files\\TAVO.rc", "file-case"},     {u"Files\\Away.ico", "unused-file"},
         {u"Files\\a.bin", "unused-file"},     {u"Files\\bad.ico", "unused-file"},
@@ -151,6 +152,33 @@ TEST_F(ScriptCheckTable, ScriptCaseLeftoversAndStaleModules) {
     EXPECT_EQ(found, expected);
     EXPECT_EQ(report.scripts, 2u);
     EXPECT_EQ(report.Count(skin::Severity::Note), 5u);
+}
+
+// Texts are built from what a finding keeps: numbers, signs and words cut
+// after 40 code units come out as they read.
+TEST(ScriptCheckText, BuiltWhenAsked) {
+    const std::string key = "IDI_" + std::string(45, 'K');
+    const std::string script = "#define N 0xFFFFFFFF\nN RCDATA a\n" + key + " ICON a\n" + key +
+                               " ICON a\nBEGIN\n7 \"s\"\n";
+    skin::ScriptCheck check(u"Files\\vistel.rc");
+    check.Read(std::vector<std::uint8_t>(script.begin(), script.end()));
+    std::vector<std::u16string> lines;
+    for (const skin::Finding& f : check.Findings())
+        lines.push_back(skin::FindingLine(f));
+    const std::u16string cut = u"\"IDI_" + std::u16string(36, u'K') + u"...\"";
+    const std::u16string at = platform::JoinPath(u"", u"Files\\vistel.rc");
+    const std::vector<std::u16string> expected = {
+        at + u":2:1: warning: resource id \"N\" is -1, outside 1 to 65535: the build "
+             u"skips the line [id-out-of-range]",
+        at + u":3:1: warning: resource id " + cut +
+            u" not found: written under that text as a string name [id-not-found]",
+        at + u":4:1: warning: resource id " + cut +
+            u" not found: written under that text as a string name [id-not-found]",
+        at + u":4:1: warning: icon " + cut +
+            u" is also written on line 3: this one replaces it [written-twice]",
+        at + u":6:1: warning: this entry is string 1, not 7: strings are numbered in "
+             u"file order [string-number]"};
+    EXPECT_EQ(lines, expected);
 }
 
 // A sink changes nothing of what the lines ask for.
