@@ -1,5 +1,7 @@
-// Ownership of File and Mapping, the same on every system: each closes or
-// unmaps what it holds when it goes, and a move hands the handle over.
+// What File and Mapping do the same on every system: each closes or unmaps
+// what it holds when it goes, a move hands the handle over, and a growth that
+// sets space aside is checked before the system is asked.
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 
 #include <limits>
@@ -7,6 +9,16 @@
 #include <utility>
 
 namespace platform {
+
+// The checks every system makes before it sets space aside.
+bool File::GrowReserving(std::uint64_t size) {
+    if (detail::InjectFailure(testing::Operation::Reserve))
+        return false;
+    std::uint64_t old = 0;
+    if (!GetSize(old))
+        return false;
+    return size <= old || ReserveTail(old, size);
+}
 
 File::~File() {
     Close();

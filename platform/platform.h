@@ -109,6 +109,8 @@ private:
     friend File CreateAnew(const std::u16string& path);
     friend File CreateTempFile(const std::string& ansiPath);
     friend bool ReadWholeFile(const std::u16string& path, OpenMode mode, class FileBytes& out);
+    // GrowReserving's system part: the file is `old` bytes long, `size` is larger.
+    bool ReserveTail(std::uint64_t old, std::uint64_t size);
 #ifdef _WIN32
     static constexpr std::intptr_t kInvalid = -1; // INVALID_HANDLE_VALUE
 #else

@@ -172,14 +172,7 @@ bool File::SetSize(std::uint64_t size) {
     return true;
 }
 
-bool File::GrowReserving(std::uint64_t size) {
-    if (detail::InjectFailure(testing::Operation::Reserve))
-        return false;
-    std::uint64_t old = 0;
-    if (!GetSize(old))
-        return false;
-    if (size <= old)
-        return true;
+bool File::ReserveTail(std::uint64_t old, std::uint64_t size) {
     const int fd = static_cast<int>(handle_);
     int error = FitsOffset(size) ? Allocate(fd, old, size - old) : EFBIG;
     if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL)

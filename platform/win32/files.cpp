@@ -105,14 +105,7 @@ bool File::SetSize(std::uint64_t size) {
     return SetEnd(win32::ToHandle(handle_), size);
 }
 
-bool File::GrowReserving(std::uint64_t size) {
-    if (detail::InjectFailure(testing::Operation::Reserve))
-        return false;
-    std::uint64_t old = 0;
-    if (!GetSize(old))
-        return false;
-    if (size <= old)
-        return true;
+bool File::ReserveTail(std::uint64_t old, std::uint64_t size) {
     HANDLE h = win32::ToHandle(handle_);
     // Windows allocates what SetEndOfFile adds (or fails with ERROR_DISK_FULL).
     // Wine on a Linux file system extends the file sparsely; a later write
