@@ -93,10 +93,7 @@ TEST(CommandLineRun, AnErrorShowsTheBoxThenTheWindowWithTheLog) {
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window)) << "the box comes before the window";
 
-    std::wstring message;
-    for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot create folder"))
-            message = TextOf(child);
+    const std::wstring message = BoxMessage(box, L"Cannot create folder");
     const std::wstring start = L"Cannot create folder \"" + folder.Path() + L"_skin\". ";
     EXPECT_TRUE(message.starts_with(start)) << Narrow(message);
     EXPECT_TRUE(message.ends_with(L".")) << Narrow(message);
@@ -107,8 +104,7 @@ TEST(CommandLineRun, AnErrorShowsTheBoxThenTheWindowWithTheLog) {
     ASSERT_EQ(controls.size(), 3u);
     EXPECT_EQ(Lines(TextOf(controls[1])), written);
 
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PressOk(box);
     ASSERT_NE(WaitForWindow(program, nullptr, kCaption, true), nullptr)
         << "the window is not shown after the box";
     EXPECT_TRUE(program.Running()) << "the process goes on after an error";
@@ -141,13 +137,9 @@ TEST(CommandLineRun, AModuleHeldWithoutSharingEndsTheRun) {
     ASSERT_TRUE(program.Started());
     HWND box = WaitForWindow(program, L"#32770", kApplicationTitle, true);
     ASSERT_NE(box, nullptr) << "no error box";
-    std::wstring message;
-    for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot create file"))
-            message = TextOf(child);
+    const std::wstring message = BoxMessage(box, L"Cannot create file");
     EXPECT_TRUE(message.starts_with(L"Cannot create file \"" + held + L"\". ")) << Narrow(message);
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PressOk(box);
     HWND window = WaitForWindow(program, nullptr, kCaption, true);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(Lines(program.StandardOutput()),

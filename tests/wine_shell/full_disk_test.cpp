@@ -46,16 +46,12 @@ TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
     ASSERT_TRUE(program.Started());
     HWND box = WaitForWindow(program, L"#32770", kApplicationTitle, true);
     ASSERT_NE(box, nullptr) << "no error box";
-    std::wstring message;
-    for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot"))
-            message = TextOf(child);
+    const std::wstring message = BoxMessage(box, L"Cannot");
     const std::wstring module = folder.Path() + L"_skin\\vistel.dll";
     // The system's text follows, in the prefix's language.
     const std::wstring start = L"Cannot write file \"" + module + L"\". ";
     EXPECT_TRUE(message.starts_with(start) && message.size() > start.size());
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PressOk(box);
     HWND window = WaitForWindow(program, nullptr, kCaption, true);
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);

@@ -262,6 +262,20 @@ std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
+std::wstring BoxMessage(HWND box, std::wstring_view start) {
+    for (HWND child : Children(box)) {
+        std::wstring text = TextOf(child);
+        if (text.starts_with(start))
+            return text;
+    }
+    return {};
+}
+
+void PressOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
 RECT RectInParent(HWND child) {
     RECT r{};
     GetWindowRect(child, &r);

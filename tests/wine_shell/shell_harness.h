@@ -90,6 +90,10 @@ std::vector<HWND> Children(HWND parent);
 std::wstring ClassOf(HWND hwnd);
 // A window's text through WM_GETTEXT, which crosses the process boundary.
 std::wstring TextOf(HWND hwnd);
+// The text of a message box that starts with `start`, or empty.
+std::wstring BoxMessage(HWND box, std::wstring_view start);
+// Presses a message box's OK button, without waiting for it.
+void PressOk(HWND box);
 // A child's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND child);
 SIZE ClientSize(HWND hwnd);

@@ -294,16 +294,12 @@ TEST_F(ShellWindow, AnErrorOfAClickShowsTheBoxAndTheWindowStays) {
     ASSERT_NE(box, nullptr) << "no error box titled \"Kestoskinbuilder\"";
     EXPECT_EQ(GetWindow(box, GW_OWNER), window) << "the box belongs to the window";
 
-    std::wstring message;
-    for (HWND child : Children(box))
-        if (TextOf(child).starts_with(L"Cannot create folder"))
-            message = TextOf(child);
+    const std::wstring message = BoxMessage(box, L"Cannot create folder");
     EXPECT_TRUE(message.starts_with(L"Cannot create folder \"" + folder.Path() + L"_skin\". "))
         << std::string(message.begin(), message.end());
     EXPECT_TRUE(message.ends_with(L".")) << "the box's text ends in a full stop";
 
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    PressOk(box);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ(LogLines(), (std::vector<std::wstring>{kSeparator, L"vistel.rc"}))
