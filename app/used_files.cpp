@@ -15,15 +15,6 @@ constexpr char16_t kUsedFilesFolder[] = u"UsedFiles\\";
 constexpr char16_t kSeparatorLine[] = u"=====================================";
 constexpr char16_t kCountLine[] = u"UsedFiles.Count = ";
 
-std::u16string Decimal(std::size_t n) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + n % 10));
-        n /= 10;
-    } while (n != 0);
-    return digits;
-}
-
 // The hourglass for as long as the run lasts, on every way out of it.
 class WaitCursor {
 public:
@@ -76,7 +67,7 @@ void CollectUsedFiles(const std::u16string& programFolder, skin::BuildLog& log,
     ForceFolders(files, usedFolder);
 
     const std::size_t count = UsedFiles.size();
-    log.AppendLine(kCountLine + Decimal(count));
+    log.AppendLine(kCountLine + platform::Decimal(count));
     for (std::size_t i = 0; i < count; ++i) {
         try {
             MoveEntry(programFolder, UsedFiles[i], files);

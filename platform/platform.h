@@ -281,6 +281,9 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // UTF-8 for POSIX paths and standard output. Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view bytes);
+// The decimal digits of n, appended to `out` or as a string of their own.
+void AppendDecimal(std::u16string& out, std::uint64_t n);
+std::u16string Decimal(std::uint64_t n);
 
 // Keyword comparison, case ignored (CompareStringW, LOCALE_USER_DEFAULT,
 // NORM_IGNORECASE on Windows; ASCII case folding elsewhere).

@@ -93,6 +93,22 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+void AppendDecimal(std::u16string& out, std::uint64_t n) {
+    char16_t digits[20];
+    std::size_t start = std::size(digits);
+    do {
+        digits[--start] = static_cast<char16_t>(u'0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    out.append(digits + start, std::size(digits) - start);
+}
+
+std::u16string Decimal(std::uint64_t n) {
+    std::u16string out;
+    AppendDecimal(out, n);
+    return out;
+}
+
 std::u16string Utf8ToUtf16(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());

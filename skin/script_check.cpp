@@ -19,22 +19,6 @@ namespace {
 constexpr char16_t kFilesFolder[] = u"Files\\";
 constexpr std::size_t kQuotedLength = Finding::kQuotedLength;
 
-void AppendNumber(std::u16string& out, std::uint64_t n) {
-    char16_t digits[20];
-    std::size_t start = std::size(digits);
-    do {
-        digits[--start] = static_cast<char16_t>(u'0' + n % 10);
-        n /= 10;
-    } while (n != 0);
-    out.append(digits + start, std::size(digits) - start);
-}
-
-std::u16string Number(std::uint64_t n) {
-    std::u16string out;
-    AppendNumber(out, n);
-    return out;
-}
-
 void AppendQuoted(std::u16string& out, std::u16string_view text) {
     out += u'"';
     if (text.size() <= kQuotedLength) {
@@ -370,7 +354,8 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
     if (*count == 0)
         return u"its header lists no image";
     if (!reader.Has(acWorkRes::kIconDirSize, std::uint64_t{*count} * acWorkRes::kIconDirEntrySize))
-        return u"it is shorter than the " + Number(*count) + u" image entries its header lists";
+        return u"it is shorter than the " + platform::Decimal(*count) +
+               u" image entries its header lists";
     return u"an image it lists lies outside the file";
 }
 
@@ -528,28 +513,28 @@ std::u16string Finding::Text() const {
         break;
     case Message::StringUnreachable:
         out = u"string entry ";
-        AppendNumber(out, numbers[0]);
+        platform::AppendDecimal(out, numbers[0]);
         out += u": only entries 1 to ";
-        AppendNumber(out, kStringBlockEntries - 1);
+        platform::AppendDecimal(out, kStringBlockEntries - 1);
         out += u" can be loaded";
         break;
     case Message::StringNumber:
         out = u"this entry is string ";
-        AppendNumber(out, numbers[0]);
+        platform::AppendDecimal(out, numbers[0]);
         out += u", not ";
-        AppendNumber(out, numbers[1]);
+        platform::AppendDecimal(out, numbers[1]);
         out += u": strings are numbered in file order";
         break;
     case Message::StringCut:
         out = u"the string has ";
-        AppendNumber(out, numbers[0]);
+        platform::AppendDecimal(out, numbers[0]);
         out += u" characters: cut to ";
-        AppendNumber(out, kMaxStringLength);
+        platform::AppendDecimal(out, kMaxStringLength);
         break;
     case Message::DefineAgain:
         AppendQuoted(out, word);
         out += u" is already defined on line ";
-        AppendNumber(out, numbers[0]);
+        platform::AppendDecimal(out, numbers[0]);
         out += u": this value is never used";
         break;
     case Message::IdOutOfRange:
@@ -568,7 +553,7 @@ std::u16string Finding::Text() const {
         out = numbers[0] != 0 ? u"icon " : u"data ";
         AppendQuoted(out, word);
         out += u" is also written on line ";
-        AppendNumber(out, numbers[1]);
+        platform::AppendDecimal(out, numbers[1]);
         out += u": this one replaces it";
         break;
     }
@@ -579,9 +564,9 @@ std::u16string FindingLine(const Finding& finding) {
     std::u16string line = platform::JoinPath(u"", finding.File());
     if (finding.line != 0) {
         line += u':';
-        AppendNumber(line, finding.line);
+        platform::AppendDecimal(line, finding.line);
         line += u':';
-        AppendNumber(line, finding.column);
+        platform::AppendDecimal(line, finding.column);
     }
     switch (finding.severity) {
     case Severity::Note:

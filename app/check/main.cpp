@@ -15,8 +15,7 @@
 namespace {
 
 std::u16string Count(std::size_t n, std::u16string_view what) {
-    return platform::Utf8ToUtf16(std::to_string(n)) + u" " + std::u16string(what) +
-           (n == 1 ? u"" : u"s");
+    return platform::Decimal(n) + u" " + std::u16string(what) + (n == 1 ? u"" : u"s");
 }
 
 std::u16string Quoted(std::u16string_view text) {

@@ -126,4 +126,14 @@ TEST(Compare, DefineNamesKeepCase) {
     EXPECT_TRUE(platform::DefineNameEquals(u"", u""));
 }
 
+TEST(Decimal, EveryDigitCountAndTheLargestValue) {
+    EXPECT_EQ(platform::Decimal(0), u"0");
+    EXPECT_EQ(platform::Decimal(10), u"10");
+    EXPECT_EQ(platform::Decimal(65535), u"65535");
+    EXPECT_EQ(platform::Decimal(UINT64_MAX), u"18446744073709551615");
+    std::u16string out = u"line ";
+    platform::AppendDecimal(out, 7);
+    EXPECT_EQ(out, u"line 7");
+}
+
 } // namespace
