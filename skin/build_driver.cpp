@@ -58,12 +58,16 @@ OutputFailure StoreFailure(const std::u16string& modulePath) {
                                    platform::TempNameText(failure.FileName)));
 }
 
-// Removes a module this row has written but could not finish; the error that
-// says why is made before, so it keeps its code.
+// Removes a module this row has written but could not finish.
 void RemoveModule(const std::u16string& path) {
-    const std::uint32_t code = platform::LastError();
     platform::DeleteFilePath(path);
-    platform::SetLastError(code);
+}
+
+// Removes the unfinished module and throws `error`, which was made (with the
+// system's reason) before the removal.
+[[noreturn]] void AbandonModule(const std::u16string& path, GeneralError error) {
+    RemoveModule(path);
+    throw error;
 }
 
 // Writes the template module to `path`: created anew, shared with nobody,
@@ -83,8 +87,7 @@ void WriteTemplateCopy(const std::u16string& path) {
     if (!file.WriteAt(0, bytes)) {
         GeneralError error = CannotCreate(path);
         file.Close();
-        RemoveModule(path);
-        throw error;
+        AbandonModule(path, std::move(error));
     }
 }
 
@@ -276,11 +279,8 @@ void BuildTarget(bool Discard, const SkinTarget& target, const std::u16string& p
 
     std::vector<std::u16string> lines = LoadScriptLines(ReadWholeFile(scriptPath).Bytes());
     OpenUpdate update(acWorkRes::BeginResourceUpdate(outputPath, false));
-    if (update.Get() == nullptr) {
-        GeneralError error = CannotOpen(outputPath);
-        RemoveModule(outputPath);
-        throw error;
-    }
+    if (update.Get() == nullptr)
+        AbandonModule(outputPath, CannotOpen(outputPath));
     {
         ScriptCompiler compiler(programFolder, outputPath, update.Get(), log, UsedFiles);
         try {
@@ -298,11 +298,8 @@ void BuildTarget(bool Discard, const SkinTarget& target, const std::u16string& p
             throw;
         }
     }
-    if (!update.Close(Discard)) {
-        GeneralError error = CannotWrite(outputPath);
-        RemoveModule(outputPath);
-        throw error;
-    }
+    if (!update.Close(Discard))
+        AbandonModule(outputPath, CannotWrite(outputPath));
     log.AppendLine(u"done!");
 }
 
