@@ -1,14 +1,6 @@
 #include "app/check/console.h"
 
-#include "platform/platform.h"
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "app/win32/standard_stream.h"
 
 #include <shellapi.h>
 
@@ -41,17 +33,8 @@ std::vector<std::u16string> Arguments(int, char**) {
 }
 
 void WriteLine(std::u16string_view line) {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD written = 0;
-    if (IsConsole(out)) {
-        const std::u16string text = std::u16string(line) + u"\r\n";
-        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
-    }
-    if (out == nullptr || out == INVALID_HANDLE_VALUE)
-        return;
-    const std::string bytes = platform::Utf16ToUtf8(line) + "\r\n";
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    static win32::StandardStream output = win32::StandardStream::Output();
+    output.WriteLine(line);
 }
 
 void PauseIfOwnConsole() {
