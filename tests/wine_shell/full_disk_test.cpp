@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,22 +27,23 @@ std::wstring SmallDisk() {
                : std::wstring();
 }
 
-// A skin of a small and a big data file, in a program folder on the disk.
-void WriteSkin(const ProgramFolder& folder) {
-    folder.Write(L"Files\\vistel.rc", "1 RCDATA small.bin\n2 RCDATA big.bin\n");
-    folder.Write(L"Files\\small.bin", std::string(110, 's'));
-    folder.Write(L"Files\\big.bin", kBig);
-}
+// A program folder on the disk, with a skin of a small and a big data file.
+class FullDisk : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring disk = SmallDisk();
+        if (disk.empty())
+            GTEST_SKIP() << "no small tmpfs: mounting one is not permitted here (needs root)";
+        folder_.emplace(disk);
+        folder_->Write(L"Files\\vistel.rc", "1 RCDATA small.bin\n2 RCDATA big.bin\n");
+        folder_->Write(L"Files\\small.bin", std::string(110, 's'));
+        folder_->Write(L"Files\\big.bin", kBig);
+    }
+    std::optional<ProgramFolder> folder_;
+};
 
-constexpr char kNoDisk[] = "no small tmpfs: mounting one is not permitted here (needs root)";
-
-TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
-    const std::wstring disk = SmallDisk();
-    if (disk.empty())
-        GTEST_SKIP() << kNoDisk;
-    ProgramFolder folder(disk);
-    WriteSkin(folder);
-
+TEST_F(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
+    const ProgramFolder& folder = *folder_;
     StartedProgram program(folder, L"build");
     ASSERT_TRUE(program.Started());
     HWND box = WaitForWindow(program, L"#32770", kApplicationTitle, true);
@@ -62,13 +64,8 @@ TEST(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
     EXPECT_FALSE(folder.Exists(L"_skin\\vistel.dll")) << "a module stayed";
 }
 
-TEST(FullDisk, AUsedFileThatDoesNotFitStaysInFilesWithNoCutCopy) {
-    const std::wstring disk = SmallDisk();
-    if (disk.empty())
-        GTEST_SKIP() << kNoDisk;
-    ProgramFolder folder(disk);
-    WriteSkin(folder);
-
+TEST_F(FullDisk, AUsedFileThatDoesNotFitStaysInFilesWithNoCutCopy) {
+    const ProgramFolder& folder = *folder_;
     StartedProgram program(folder, L"/used");
     ASSERT_TRUE(program.Started());
     DWORD code = 1234;
