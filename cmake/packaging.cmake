@@ -4,7 +4,7 @@
 #
 #   KestoSkinBuilder(.exe)        the program
 #   libKestoSkinBuilderWindow.so  its window (Linux)
-#   KestoSkinCheck(.exe)          the checker, when the tree has it
+#   KestoSkinCheck(.exe)          the checker
 #   README, writing-skins         the README and the author's guide (Windows:
 #                                 .txt with CR LF, for Notepad; Linux: .md)
 #   examples/Files/               the example skin
@@ -14,12 +14,9 @@ if(NOT TARGET KestoSkinBuilder)
     return()
 endif()
 
-install(TARGETS KestoSkinBuilder RUNTIME DESTINATION .)
+install(TARGETS KestoSkinBuilder KestoSkinCheck RUNTIME DESTINATION .)
 if(TARGET KestoSkinBuilderWindow)
     install(TARGETS KestoSkinBuilderWindow LIBRARY DESTINATION .)
-endif()
-if(TARGET KestoSkinCheck)
-    install(TARGETS KestoSkinCheck RUNTIME DESTINATION .)
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/Files DESTINATION examples)
 
@@ -40,10 +37,7 @@ function(ksb_install_text source name)
 endfunction()
 
 ksb_install_text(${PROJECT_SOURCE_DIR}/README.md README)
-set(KSB_AUTHOR_GUIDE ${PROJECT_SOURCE_DIR}/docs/writing-skins.md)
-if(EXISTS ${KSB_AUTHOR_GUIDE})
-    ksb_install_text(${KSB_AUTHOR_GUIDE} writing-skins)
-endif()
+ksb_install_text(${PROJECT_SOURCE_DIR}/docs/writing-skins.md writing-skins)
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)

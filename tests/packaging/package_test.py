@@ -1,10 +1,10 @@
 """The release package, made by cpack and unpacked into an empty folder: it
-holds the program, the README, the example and, when the tree has them, the
-checker and the author's guide; it builds its example as it stands; the
-Windows program carries its version information.
+holds the program, the checker, the README, the author's guide and the
+example; it builds its example as it stands; the Windows program carries its
+version information.
 
 Usage: package_test.py --cpack CPACK --config CPackConfig.cmake --system windows|linux
-           --version VERSION --checker 0|1 --guide 0|1 [--wine RUNNER] [unittest args]
+           --version VERSION [--wine RUNNER] [unittest args]
 """
 
 import argparse
@@ -49,17 +49,15 @@ class Package(unittest.TestCase):
         self.assertEqual(self.archives, ["KestoSkinBuilder-%s-%s.%s" % (
             ARGS.version, ARGS.system, "zip" if ARGS.windows else "tar.gz")])
         exe, doc = (".exe", ".txt") if ARGS.windows else ("", ".md")
-        expected = {"KestoSkinBuilder" + exe, "README" + doc}
+        expected = {"KestoSkinBuilder" + exe, "KestoSkinCheck" + exe, "README" + doc,
+                    "writing-skins" + doc}
         expected |= set() if ARGS.windows else {"libKestoSkinBuilderWindow.so"}
-        expected |= {"KestoSkinCheck" + exe} if ARGS.checker else set()
-        expected |= {"writing-skins" + doc} if ARGS.guide else set()
         expected |= {os.path.join("examples", "Files", f) for f in tree(EXAMPLE_FILES)}
         self.assertEqual(tree(self.root), expected)
         for name in tree(EXAMPLE_FILES):
             self.assertEqual(read(os.path.join(self.root, "examples", "Files", name)),
                              read(os.path.join(EXAMPLE_FILES, name)), name)
-        documents = [("README", "README.md")] + ([("writing-skins", "docs/writing-skins.md")] if ARGS.guide else [])
-        for name, source in documents:
+        for name, source in [("README", "README.md"), ("writing-skins", "docs/writing-skins.md")]:
             text = read(os.path.join(SOURCE_DIR, source))
             if ARGS.windows:  # for Notepad: CR LF
                 text = text.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
@@ -106,8 +104,6 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     for name in ("--cpack", "--config", "--system", "--version"):
         parser.add_argument(name, required=True)
-    parser.add_argument("--checker", type=int, required=True)
-    parser.add_argument("--guide", type=int, required=True)
     parser.add_argument("--wine", default="")
     ARGS, rest = parser.parse_known_args()
     ARGS.windows = ARGS.system.startswith("windows")
