@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <csignal>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -265,24 +263,6 @@ TEST(Files, TemporaryFilesAreThePrivateOfTheirOwner) {
     struct stat st {};
     ASSERT_EQ(fstat(static_cast<int>(temp.Native()), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
-
-// However the process ends, its temporary files go with it.
-TEST(Files, AKilledProcessLeavesNoTemporaryFile) {
-    ScratchFolder dir;
-    const std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$killed$"));
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        File temp = platform::CreateTempFile(name);
-        if (temp && temp.WriteAt(0, std::vector<std::uint8_t>(100000, 7)))
-            raise(SIGKILL);
-        _exit(1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child could not make its file";
-    EXPECT_TRUE(ksbtest::fs::is_empty(dir.Native(u"")));
 }
 #else
 // On Windows the updater's temporary files are created always, as CREATE_ALWAYS does.
