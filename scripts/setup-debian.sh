@@ -28,7 +28,14 @@ if [ ${#missing[@]} -gt 0 ]; then
     update_needed=true
 fi
 if $update_needed; then
-    apt-get update -q
+    # A mirror in the middle of a sync fails one index now and then (seen:
+    # bookworm-security's i386 list); try again, then go on with the indexes
+    # that did come: the install below fails loudly if a package is missing.
+    for attempt in 1 2 3; do
+        apt-get update -q && break
+        echo "setup-debian.sh: apt-get update failed (attempt $attempt)" >&2
+        [ "$attempt" = 3 ] || sleep 10
+    done
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -q "${missing[@]}"
