@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 wine wine32:i386 fonts-wine xvfb xauth xdotool locales
+    wine64 wine fonts-wine xvfb xauth xdotool locales
     python3-pefile imagemagick
     llvm lld
 )
@@ -40,8 +40,12 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -q "${missing[@]}"
 fi
-# The 32-bit loader is what the i686 tests run under; without it they cannot run.
-if [ ! -x /usr/lib/wine/wine ]; then
-    echo "setup-debian.sh: /usr/lib/wine/wine (wine32) is missing after the install" >&2
-    exit 1
+# The 32-bit loader is what the i686 tests run under. It comes from another
+# architecture's indexes, which a mirror in sync can leave behind the amd64
+# ones (seen: bookworm-security's i386 list), so that wine32:i386 cannot be
+# resolved. That is not fatal here: the i686 tests then say "NOT RUN" (and
+# fail with KSB_REQUIRE_WINE32=1), as on a kernel without 32-bit programs.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    apt-get install -y -q wine32:i386 ||
+        echo "!! setup-debian.sh: wine32:i386 could not be installed; the i686 tests will be NOT RUN" >&2
 fi
