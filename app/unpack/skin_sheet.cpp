@@ -32,6 +32,7 @@ body{font:14px/1.4 system-ui,sans-serif;margin:0 24px 24px;color:#1d1d1f;backgro
 h1{margin:16px 0 4px}h2{margin:28px 0 8px;padding-top:12px;border-top:2px solid #888}
 h3{margin:16px 0 6px;font-size:15px}
 code,.path{font-family:ui-monospace,monospace;font-size:12px;overflow-wrap:anywhere}
+h2 .path{font-size:inherit}
 .counts{color:#444;margin:0 0 8px}
 .grid{display:flex;flex-wrap:wrap;gap:10px}
 figure{margin:0;padding:8px;background:#fff;border:1px solid #ccc;border-radius:4px}
