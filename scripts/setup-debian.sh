@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 wine fonts-wine xvfb xauth xdotool locales
-    python3-pefile imagemagick
+    python3-pefile imagemagick chromium
     llvm lld
 )
 export DEBIAN_FRONTEND=noninteractive

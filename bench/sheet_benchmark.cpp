@@ -1,0 +1,82 @@
+// The unpacker's sheet for a large skin: 8 modules of 300 icon groups with
+// 48, 32 and 16 pixel 32-bit images (as DIBs, 36 MB of image data, most of
+// the page as base64), plus strings and raw data. The page should take well
+// under 100 ms. Beside it, its floor: filling a fresh string of the page's
+// size, which is all the memory the page must touch once (on a virtual
+// machine the first touch of each page can cost more than the encoding).
+#include "app/unpack/skin_sheet.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The bytes of a 32-bit DIB icon image: header, pixels and AND mask.
+std::vector<std::uint8_t> DibBytes(std::uint32_t size) {
+    std::vector<std::uint8_t> bytes(40 + size * size * 4 + size * ((size + 31) / 32 * 4));
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 131 + size);
+    return bytes;
+}
+
+skin::UnpackedSkin LargeSkin() {
+    skin::UnpackedSkin s;
+    for (int m = 0; m < 8; ++m) {
+        skin::UnpackedModule module;
+        module.moduleFile =
+            u"_skin\\module" + std::u16string(1, static_cast<char16_t>(u'0' + m)) + u".dll";
+        module.script = u"module.rc";
+        for (int g = 0; g < 300; ++g) {
+            skin::UnpackedIconGroup group{u"IDI_ICON_" + std::u16string(1, char16_t(u'A' + g % 26)),
+                                          u"module\\icons\\icon.ico",
+                                          1049,
+                                          {}};
+            std::uint16_t id = 50;
+            for (std::uint32_t size : {48u, 32u, 16u}) {
+                skin::UnpackedIconImage image;
+                image.iconId = id++;
+                image.width = image.height = size;
+                image.bitCount = 32;
+                image.bytes = DibBytes(size);
+                group.images.push_back(std::move(image));
+            }
+            module.icons.push_back(std::move(group));
+        }
+        for (std::uint32_t e = 1; e <= 15; ++e)
+            module.strings.push_back(
+                {e, u"\u0421\u043E\u043E\u0431\u0449\u0435\u043D\u0438\u0435 <&>", false});
+        for (int d = 0; d < 20; ++d)
+            module.data.push_back({u"IDR_DATA", u"module\\data\\picture #1.png", 1049,
+                                   skin::DataKind::Png, std::vector<std::uint8_t>(4096)});
+        s.modules.push_back(std::move(module));
+    }
+    return s;
+}
+
+void BM_SkinSheet(benchmark::State& state) {
+    const skin::UnpackedSkin s = LargeSkin();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const std::string page = app::unpack::SkinSheetHtml(s);
+        size = page.size();
+        benchmark::DoNotOptimize(page.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+    state.counters["page_MB"] = static_cast<double>(size) / 1e6;
+}
+BENCHMARK(BM_SkinSheet)->Unit(benchmark::kMillisecond);
+
+void BM_FreshPageFill(benchmark::State& state) {
+    const std::size_t size = app::unpack::SkinSheetHtml(LargeSkin()).size();
+    for (auto _ : state) {
+        std::string page(size, 'x');
+        benchmark::DoNotOptimize(page.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_FreshPageFill)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,204 @@
+"""The sheet in a real browser: headless chromium loads skin.html, every img
+must decode and paint, and a screenshot is taken.
+
+    sheet_browser_test.py --tool SHEET_PAGE --examples examples/Files --out DIR
+
+DIR/page gets a copy of the example's Files/ plus a script of pictures (PNG,
+BMP, GIF, JPEG under names that need percent-encoding, and a WAV), and the
+page the tool writes from them. Two looks at every img:
+- the page's own: an img marks itself with data-broken="1" when its data
+  cannot be read as an image at all; the DOM after load (--dump-dom) must
+  hold no such mark;
+- a probe page of the test's own beside it loads skin.html in a frame and
+  paints each img onto a canvas: an .ico whose directory reads well but whose
+  image does not decode gives no error event, only nothing painted. Every
+  image must paint at least one pixel that is not transparent (the example's
+  icons and the pictures here all do).
+A control page with one broken icon image and one broken picture must fail
+exactly those two, or the check could not see a failure at all. The
+screenshot is DIR/sheet.png.
+
+Exit status 77 (skipped) when chromium is not installed.
+"""
+
+import argparse
+import html.parser
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import wave
+import zlib
+
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                  "--no-first-run", "--disable-background-networking",
+                  "--disable-component-update", "--disable-sync", "--hide-scrollbars"]
+
+# Names that a URL must percent-encode: a space, Cyrillic letters, '#' and '%'.
+PICTURES = {"png": "фон 1.png", "bmp": "plain#2.bmp", "gif": "anim 100%.gif", "jpg": "фото.jpg"}
+
+
+def png_bytes(width, height):
+    """An RGBA gradient as a PNG file (zlib-compressed scanlines, filter 0)."""
+    rows = b"".join(b"\0" + b"".join(bytes((x * 255 // width, y * 255 // height, 160, 255))
+                                     for x in range(width)) for y in range(height))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def add_pictures(files):
+    """Files/pictures/ and pictures.rc naming each picture and a WAV."""
+    folder = os.path.join(files, "pictures")
+    os.makedirs(folder)
+    source = os.path.join(folder, PICTURES["png"])
+    with open(source, "wb") as f:
+        f.write(png_bytes(96, 64))
+    for kind in ("bmp", "gif", "jpg"):
+        subprocess.run(["convert", source, kind + ":" + os.path.join(folder, PICTURES[kind])],
+                       check=True)
+    with wave.open(os.path.join(folder, "beep.wav"), "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(1)
+        w.setframerate(8000)
+        w.writeframes(bytes(128 + (40 if (i // 8) % 2 else -40) for i in range(4000)))
+    lines = ["// Pictures for the sheet's browser check"]
+    names = [PICTURES[k] for k in ("png", "bmp", "gif", "jpg")] + ["beep.wav"]
+    for i, name in enumerate(names):
+        lines.append('%d RCDATA "pictures\\\\%s"' % (500 + i, name))
+    with open(os.path.join(files, "pictures.rc"), "wb") as f:
+        f.write(b"\xef\xbb\xbf" + "\r\n".join(lines).encode("utf-8") + b"\r\n")
+
+
+# Loads skin.html in a frame (same origin with --allow-file-access-from-files)
+# and writes one line per img of it: "ok", "blank" (nothing painted) or
+# "unreadable" (drawing or reading it back failed), a tab, its alt text.
+PROBE = """<!DOCTYPE html><body><iframe id="f" src="skin.html"></iframe><pre id="out"></pre>
+<script>
+// The page's load waits for the frame's, and cannot come before this line.
+// Everything here is synchronous: a promise (img.decode) would outlast the
+// virtual time budget, after which the DOM is dumped.
+window.onload = () => {
+  const lines = [];
+  for (const img of f.contentDocument.images) {
+    let state = "ok";
+    const c = document.createElement("canvas");
+    c.width = img.naturalWidth; c.height = img.naturalHeight;
+    const g = c.getContext("2d");
+    try {
+      g.drawImage(img, 0, 0);
+      const d = g.getImageData(0, 0, c.width, c.height).data;
+      let painted = false;
+      for (let i = 3; i < d.length && !painted; i += 4) painted = d[i] !== 0;
+      if (!painted) state = "blank";
+    } catch (e) { state = "unreadable " + e.name; }
+    lines.push(state + "\\t" + img.alt);
+  }
+  out.textContent = "PROBE " + lines.length + "\\n" + lines.join("\\n");
+};
+</script>"""
+
+
+class Images(html.parser.HTMLParser):
+    """The img elements of a DOM, and those marked broken."""
+
+    def __init__(self):
+        super().__init__()
+        self.count = 0
+        self.broken = []
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "img":
+            self.count += 1
+            attrs = dict(attrs)
+            if attrs.get("data-broken") == "1":
+                self.broken.append((attrs.get("alt"), (attrs.get("src") or "")[:60]))
+
+
+def make_page(tool, examples, folder, extra=()):
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(examples, os.path.join(folder, "Files"))
+    add_pictures(os.path.join(folder, "Files"))
+    out = subprocess.run([tool, folder, *extra], check=True, capture_output=True, text=True)
+    return int(out.stdout.split()[1])
+
+
+def chromium(browser, page, *args):
+    with tempfile.TemporaryDirectory() as profile:
+        return subprocess.run([browser, *CHROMIUM_FLAGS, "--user-data-dir=" + profile, *args,
+                               "file://" + os.path.abspath(page)],
+                              check=True, capture_output=True, text=True, timeout=180).stdout
+
+
+def check_page(browser, folder):
+    """The failures of the page in folder: (img count, [failed img])."""
+    page = os.path.join(folder, "skin.html")
+    images = Images()
+    images.feed(chromium(browser, page, "--virtual-time-budget=5000", "--dump-dom"))
+    failed = ["%s: no image (%s...)" % (alt, src) for alt, src in images.broken]
+    probe = os.path.join(folder, "probe.html")
+    with open(probe, "w") as f:
+        f.write(PROBE)
+    dom = chromium(browser, probe, "--virtual-time-budget=5000", "--allow-file-access-from-files",
+                   "--dump-dom")
+    lines = html.unescape(dom[dom.find("PROBE "):dom.find("</pre>")]).split("\n")
+    if not lines[0].startswith("PROBE") or int(lines[0].split()[1]) != images.count:
+        failed.append("the probe saw %r, not %d images" % (lines[0], images.count))
+    for line in lines[1:]:
+        state, alt = line.split("\t", 1)
+        if state != "ok":
+            failed.append("%s: %s" % (alt, state))
+    return images.count, failed
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--tool", required=True)
+    ap.add_argument("--examples", required=True)
+    ap.add_argument("--out", required=True)
+    a = ap.parse_args()
+    browser = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not browser:
+        print("SKIPPED: chromium is not installed (apt-get install chromium)")
+        return 77
+
+    failures = []
+    page_folder = os.path.join(a.out, "page")
+    expected = make_page(a.tool, a.examples, page_folder)
+    page = os.path.join(page_folder, "skin.html")
+    count, failed = check_page(browser, page_folder)
+    print("page: %d img elements (%d expected), %d failed" % (count, expected, len(failed)))
+    if count != expected:
+        failures.append("the page holds %d img elements, not %d" % (count, expected))
+    failures += failed
+
+    control_folder = os.path.join(a.out, "control")
+    control_expected = make_page(a.tool, a.examples, control_folder, ["--broken"])
+    count, failed = check_page(browser, control_folder)
+    print("control page: %d img elements, failed (2 expected): %r" % (count, failed))
+    if count != control_expected or {f.split(":")[0] for f in failed} != {"BROKEN_ICON",
+                                                                         "BROKEN_PICTURE"}:
+        failures.append("the control page's two broken images were not both seen")
+
+    shot = os.path.join(a.out, "sheet.png")
+    if os.path.exists(shot):
+        os.remove(shot)
+    chromium(browser, page, "--window-size=1280,2600", "--screenshot=" + shot)
+    if not os.path.exists(shot) or os.path.getsize(shot) < 10000:
+        failures.append("no screenshot at " + shot)
+    else:
+        print("screenshot:", shot)
+
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
