@@ -10,6 +10,8 @@ constexpr char16_t kQuote = u'"';
 constexpr char16_t kBackslash = u'\\';
 constexpr char16_t kLineSeparator = 0x2028;
 constexpr std::u16string_view kCrLf = u"\r\n";
+// What ends a line (CR, LF, U+2028) or the whole text (NUL) for the reader.
+constexpr std::u16string_view kLineEnds{u"\r\n\u2028\0", 4};
 constexpr std::uint8_t kUtf8Marker[] = {0xEF, 0xBB, 0xBF};
 
 bool IsSurrogate(char16_t c) {
@@ -105,30 +107,28 @@ std::u16string ResourceLine(std::u16string_view keyToken, RequestKind kind,
 std::u16string KeyNameProblem(std::u16string_view name) {
     if (name.empty())
         return u"it is empty";
-    for (const char16_t c : name)
-        if (c <= u' ' || c == kLineSeparator)
-            return u"it holds a space or a control character, which ends a key token";
+    if (name.find_first_of(kLineEnds) != std::u16string_view::npos)
+        return u"it holds a line break or a NUL";
     if (std::u16string problem = CommentOrSurrogateProblem(name); !problem.empty())
         return problem;
     if (UseOfResolvedKey(IntegerOfToken(name)) != KeyUse::StringName)
         return u"it reads as a number";
     if (platform::KeywordEquals(name, u"#define"))
         return u"the reader takes it for #define";
-    if (!ReadsBack(ResourceLine(name, RequestKind::RcData, u"x.bin"), ScriptLineState::None,
-                   FileRequest(name, RequestKind::RcData, u"x.bin")))
-        return name.find(kQuote) != std::u16string_view::npos
-                   ? u"its quotes would join it to the words after it"
-                   : u"the reader would not give it back as it is";
-    return {};
+    // Quotes may carry a space ("IDI X" is one key token); the reader decides.
+    if (ReadsBack(ResourceLine(name, RequestKind::RcData, u"x.bin"), ScriptLineState::None,
+                  FileRequest(name, RequestKind::RcData, u"x.bin")))
+        return {};
+    if (name.find(kQuote) != std::u16string_view::npos)
+        return u"its quotes would join it to the words after it";
+    if (name.find_first_of(u" \t") != std::u16string_view::npos)
+        return u"it holds a space, which ends a key token";
+    return u"it starts or ends with a control character, which the reader trims";
 }
 
 std::u16string StringTextProblem(std::u16string_view text) {
-    for (const char16_t c : text) {
-        if (c == u'\r' || c == u'\n' || c == kLineSeparator)
-            return u"it holds a line break";
-        if (c == u'\0')
-            return u"it holds a NUL";
-    }
+    if (text.find_first_of(kLineEnds) != std::u16string_view::npos)
+        return u"it holds a line break or a NUL";
     if (std::u16string problem = CommentOrSurrogateProblem(text); !problem.empty())
         return problem;
     if (!ReadsBack(StringEntryLine(1, text), ScriptLineState::Strings, StringRequest(text)))
