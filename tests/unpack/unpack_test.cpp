@@ -384,7 +384,7 @@ TEST_F(RoundTrip, ExampleSkinComesBackByteForByte) {
 
 TEST_F(RoundTrip, RandomSkinsComeBackByteForByte) {
     int renumbered = 0;
-    for (std::uint32_t seed = 1; seed <= 60; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 80; ++seed) {
         const fs::path folder = root_ / ("skin" + std::to_string(seed));
         SkinGenerator(seed).Write(folder / "Files");
         renumbered += Check(folder);
