@@ -288,4 +288,10 @@ if __name__ == "__main__":
     for field in ("unpack", "builder", "wine", "linux_unpack"):
         if getattr(ARGS, field):
             setattr(ARGS, field, os.path.abspath(getattr(ARGS, field)))
+    if ARGS.wine and "KSB_WINEPREFIX" not in os.environ:
+        # The build's prefix, not one beside the program copies in the test folders.
+        build_dir = os.path.dirname(ARGS.unpack)
+        while build_dir != "/" and not os.path.isfile(os.path.join(build_dir, "CMakeCache.txt")):
+            build_dir = os.path.dirname(build_dir)
+        os.environ["KSB_WINEPREFIX"] = os.path.join(build_dir, "wine-prefix")
     unittest.main(argv=[sys.argv[0]] + rest)
