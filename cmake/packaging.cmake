@@ -5,6 +5,7 @@
 #   KestoSkinBuilder(.exe)        the program
 #   libKestoSkinBuilderWindow.so  its window (Linux)
 #   KestoSkinCheck(.exe)          the checker
+#   KestoSkinUnpack(.exe)         the unpacker
 #   README, writing-skins         the README and the author's guide (Windows:
 #                                 .txt with CR LF, for Notepad; Linux: .md)
 #   examples/Files/               the example skin
@@ -14,7 +15,7 @@ if(NOT TARGET KestoSkinBuilder)
     return()
 endif()
 
-install(TARGETS KestoSkinBuilder KestoSkinCheck RUNTIME DESTINATION .)
+install(TARGETS KestoSkinBuilder KestoSkinCheck KestoSkinUnpack RUNTIME DESTINATION .)
 if(TARGET KestoSkinBuilderWindow)
     install(TARGETS KestoSkinBuilderWindow LIBRARY DESTINATION .)
 endif()

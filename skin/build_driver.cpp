@@ -19,17 +19,17 @@ const SkinTarget kSkinTargets[8] = {
     {u"marvet.rc", u"_skin\\marvet_pics.dll"}, {u"polden.rc", u"_skin\\polden_pics.dll"},
 };
 
-namespace {
-
-constexpr std::uint16_t kLanguage = 1049;
-constexpr char16_t kFilesFolder[] = u"Files\\";
-constexpr char16_t kSeparatorLine[] = u"=====================================";
-
 GeneralError FileError(const char16_t* what, const std::u16string& path) {
     std::uint32_t code = platform::LastError();
     return GeneralError(std::u16string(what) + u" \"" + path + u"\". " +
                         platform::SystemErrorText(code));
 }
+
+namespace {
+
+constexpr std::uint16_t kLanguage = 1049;
+constexpr char16_t kFilesFolder[] = u"Files\\";
+constexpr char16_t kSeparatorLine[] = u"=====================================";
 
 GeneralError CannotCreate(const std::u16string& path) {
     return FileError(u"Cannot create file", path);

@@ -21,6 +21,10 @@ private:
     std::u16string message_;
 };
 
+// `what` ("Cannot create file"), the quoted path, a full stop and the
+// system's text for the thread's last error.
+GeneralError FileError(const char16_t* what, const std::u16string& path);
+
 // Where the driver writes its lines (the main window's log).
 class BuildLog {
 public:

@@ -15,10 +15,13 @@ struct UnpackedIconImage {
     std::uint16_t iconId = 0; // the RT_ICON number the group names
     std::uint32_t width = 0;  // in pixels (a directory byte of 0 reads as 256)
     std::uint32_t height = 0;
-    std::uint16_t bitCount = 0;   // bits per pixel as the group directory gives it
-    std::uint8_t colorCount = 0;  // palette colours as the group directory gives it
-    bool png = false;             // the image is PNG data rather than a DIB
+    std::uint16_t bitCount = 0;      // bits per pixel as the group directory gives it
+    std::uint8_t colorCount = 0;     // palette colours as the group directory gives it
+    bool png = false;                // the image is PNG data rather than a DIB
     std::vector<std::uint8_t> bytes; // the RT_ICON resource's data
+    // The group directory entry's first 12 bytes (bWidth to dwBytesInRes),
+    // which the .ico entry repeats ahead of its image offset.
+    std::vector<std::uint8_t> entry;
 };
 
 // The kind of a raw-data resource, told from its first bytes.
@@ -29,6 +32,7 @@ struct UnpackedIconGroup {
     std::u16string file; // relative to Files\, "\"-separated ("vistel\icons\101.ico")
     std::uint16_t language = 0;
     std::vector<UnpackedIconImage> images; // in the group directory's order
+    std::vector<std::uint8_t> header;      // the group's 6-byte header, the .ico's as well
 };
 
 struct UnpackedData {
@@ -42,7 +46,8 @@ struct UnpackedData {
 struct UnpackedString {
     std::uint32_t entry = 0; // the entry's number: 1, 2, ... (past 15 none can be loaded)
     std::u16string text;
-    bool cut = false; // the text the block holds was cut (shown as such on the sheet)
+    bool cut = false;    // the text the block holds was cut (shown as such on the sheet)
+    bool written = true; // false: listed among the findings instead (a gap before it, ...)
 };
 
 // A resource, or a part of one, that no script line can give back, with the
@@ -55,8 +60,8 @@ struct UnpackedFinding {
 };
 
 struct UnpackedModule {
-    std::u16string moduleFile; // as given or found ("_skin\vistel.dll")
-    std::u16string script;     // the script written, relative to Files\ ("vistel.rc")
+    std::u16string moduleFile;            // as given or found ("_skin\vistel.dll")
+    std::u16string script;                // the script written, relative to Files\ ("vistel.rc")
     std::vector<UnpackedIconGroup> icons; // in the order of the script's lines
     std::vector<UnpackedString> strings;  // in entry order
     std::vector<UnpackedData> data;       // in the order of the script's lines

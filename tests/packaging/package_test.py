@@ -49,8 +49,8 @@ class Package(unittest.TestCase):
         self.assertEqual(self.archives, ["KestoSkinBuilder-%s-%s.%s" % (
             ARGS.version, ARGS.system, "zip" if ARGS.windows else "tar.gz")])
         exe, doc = (".exe", ".txt") if ARGS.windows else ("", ".md")
-        expected = {"KestoSkinBuilder" + exe, "KestoSkinCheck" + exe, "README" + doc,
-                    "writing-skins" + doc}
+        expected = {"KestoSkinBuilder" + exe, "KestoSkinCheck" + exe, "KestoSkinUnpack" + exe,
+                    "README" + doc, "writing-skins" + doc}
         expected |= set() if ARGS.windows else {"libKestoSkinBuilderWindow.so"}
         expected |= {os.path.join("examples", "Files", f) for f in tree(EXAMPLE_FILES)}
         self.assertEqual(tree(self.root), expected)

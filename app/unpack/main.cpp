@@ -1,0 +1,145 @@
+// KestoSkinUnpack: a skin's modules back into a Files\ folder that builds
+// them again, with a sheet (skin.html) of everything they hold.
+//
+// Exit status: 0 every resource written, 1 some listed as not expressible,
+// 2 an input could not be read or the output not written (nothing written).
+#include "app/check/console.h"
+#include "app/unpack/skin_sheet.h"
+#include "platform/platform.h"
+#include "skin/build_driver.h"
+#include "skin/module_unpack.h"
+#include "skin/skin_unpack.h"
+
+#include <string>
+
+namespace {
+
+constexpr char16_t kUsage[] =
+    u"Usage: KestoSkinUnpack [--out FOLDER] [MODULE | SKIN-FOLDER | PROGRAM-FOLDER]\n"
+    u"\n"
+    u"Reads skin modules and writes a new folder with Files\\ (one script per\n"
+    u"module, its icons and its raw data) that the builder turns back into the\n"
+    u"same modules, and skin.html, a sheet of everything they hold.\n"
+    u"\n"
+    u"  MODULE          one module file (vistel.dll, ...)\n"
+    u"  SKIN-FOLDER     a _skin folder: every .dll in it\n"
+    u"  PROGRAM-FOLDER  a folder that holds _skin\\\n"
+    u"  (none)          the _skin\\ beside this program\n"
+    u"  --out FOLDER    write there instead of Unpacked\\ beside what is read;\n"
+    u"                  a folder that holds anything is never written into\n"
+    u"  --help          this text\n"
+    u"\n"
+    u"Exit status: 0 every resource written, 1 some could not be expressed in a\n"
+    u"script (each is listed), 2 an input could not be read or the output not\n"
+    u"written (then nothing is written).";
+
+std::u16string Count(std::size_t n, std::u16string_view what) {
+    return platform::Decimal(n) + u" " + std::u16string(what) + (n == 1 ? u"" : u"s");
+}
+
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
+
+std::u16string WithoutTrailingSeparators(std::u16string path) {
+    while (path.size() > 1 && IsSeparator(path.back()) && path[path.size() - 2] != u':')
+        path.pop_back();
+    return path;
+}
+
+std::u16string Separator() {
+    return platform::JoinPath(u"", u"\\");
+}
+
+// What to read and where the output goes by default.
+struct Input {
+    std::vector<skin::ModuleFile> modules;
+    std::u16string output;
+};
+
+Input ResolveInput(const std::u16string* argument) {
+    Input input;
+    std::u16string skinFolder;
+    if (argument == nullptr) {
+        const std::u16string programFolder = platform::FolderPart(platform::GetExeFileName());
+        skinFolder = programFolder + u"_skin" + Separator();
+        input.output = programFolder + u"Unpacked";
+    } else if (platform::FileExists(*argument)) {
+        input.modules.push_back({*argument, *argument});
+        input.output = platform::FolderPart(*argument) + u"Unpacked";
+        return input;
+    } else {
+        const std::u16string folder = WithoutTrailingSeparators(*argument);
+        if (!platform::FolderExists(folder))
+            throw skin::GeneralError(u"Cannot read \"" + *argument +
+                                     u"\": no such module file or folder.");
+        const std::u16string inside = folder + Separator() + u"_skin";
+        if (platform::FolderExists(inside)) {
+            skinFolder = inside + Separator();
+            input.output = folder + Separator() + u"Unpacked";
+        } else {
+            skinFolder = folder + Separator();
+            input.output = platform::FolderPart(folder) + u"Unpacked";
+        }
+    }
+    if (!platform::FolderExists(skinFolder))
+        throw skin::GeneralError(u"Cannot read \"" + skinFolder + u"\": no such folder.");
+    input.modules = skin::ModulesInFolder(skinFolder);
+    if (input.modules.empty())
+        throw skin::GeneralError(u"Cannot read \"" + skinFolder +
+                                 u"\": it holds no module (.dll).");
+    return input;
+}
+
+int Run(const std::vector<std::u16string>& arguments) {
+    const std::u16string* input = nullptr;
+    const std::u16string* out = nullptr;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::u16string& argument = arguments[i];
+        if (argument == u"--help" || argument == u"-h" || argument == u"/?") {
+            app::check::WriteLine(kUsage);
+            return 0;
+        }
+        if (argument == u"--out" && i + 1 < arguments.size() && out == nullptr) {
+            out = &arguments[++i];
+        } else if (argument.starts_with(u"--") || input != nullptr) {
+            app::check::WriteLine(u"KestoSkinUnpack: unexpected argument \"" + argument + u"\"");
+            app::check::WriteLine(kUsage);
+            return 2;
+        } else {
+            input = &argument;
+        }
+    }
+    try {
+        const Input resolved = ResolveInput(input);
+        const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules);
+        const std::u16string target = out != nullptr ? *out : resolved.output;
+        skin::WriteUnpackedFolder(skin, target, app::unpack::SkinSheetHtml(skin));
+        std::size_t warnings = 0;
+        std::size_t notes = 0;
+        for (const skin::UnpackedModule& module : skin.modules) {
+            for (const skin::UnpackedFinding& finding : module.findings) {
+                app::check::WriteLine(skin::UnpackFindingLine(module, finding));
+                (finding.warning ? warnings : notes) += 1;
+            }
+        }
+        app::check::WriteLine(Count(skin.modules.size(), u"module") + u" unpacked into \"" +
+                              target + u"\": " + Count(warnings, u"warning") + u", " +
+                              Count(notes, u"note"));
+        return warnings != 0 ? 1 : 0;
+    } catch (const skin::GeneralError& error) {
+        app::check::WriteLine(u"error: " + error.Message());
+        return 2;
+    } catch (const std::bad_alloc&) {
+        app::check::WriteLine(u"error: out of memory");
+        return 2;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int status = Run(app::check::Arguments(argc, argv));
+    app::check::PauseIfOwnConsole();
+    return status;
+}

@@ -1,0 +1,42 @@
+// The unpacker's reading side: a module's bytes to the icons, strings and raw
+// data a skin script can give back, and a finding for everything else.
+//
+// The module is read through the updater's reading side (headers, section
+// lookup, ParseResourceDirectory); nothing here parses PE structures itself.
+#pragma once
+
+#include "skin/unpacked_skin.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skin {
+
+// The language the build writes every resource in.
+constexpr std::uint16_t kSkinLanguage = 1049;
+
+// Fills `module` from a module's bytes. `module.moduleFile` and
+// `module.script` are the caller's: the script's name ("vistel.rc") places
+// the files ("vistel\icons\101.ico"). False, with the reason in `error`,
+// when the bytes are no 32-bit module with a readable resource section;
+// `module` then holds nothing of them.
+bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
+                  std::u16string& error);
+
+// The kind of raw data told from its first bytes, and the file extension
+// that goes with it (".png", ..., ".txt", ".bin").
+DataKind DataKindOf(std::span<const std::uint8_t> bytes);
+std::u16string_view ExtensionOf(DataKind kind);
+
+// The .ico file that gives `group` back when the build imports it: the
+// group's header, one 16-byte entry per image (the group entry's first 12
+// bytes, the image's size as dwBytesInRes, its offset), then the images.
+std::vector<std::uint8_t> IconFileBytes(const UnpackedIconGroup& group);
+
+// A finding as the report prints it: "module: warning: text [name]".
+std::u16string UnpackFindingLine(const UnpackedModule& module, const UnpackedFinding& finding);
+
+} // namespace skin

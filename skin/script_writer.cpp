@@ -1,0 +1,188 @@
+#include "skin/script_writer.h"
+
+#include "platform/platform.h"
+#include "skin/resource_key.h"
+
+namespace skin {
+namespace {
+
+constexpr char16_t kQuote = u'"';
+constexpr char16_t kBackslash = u'\\';
+constexpr char16_t kLineSeparator = 0x2028;
+constexpr std::u16string_view kCrLf = u"\r\n";
+// What ends a line (CR, LF, U+2028) or the whole text (NUL) for the reader.
+constexpr std::u16string_view kLineEnds{u"\r\n\u2028\0", 4};
+constexpr std::uint8_t kUtf8Marker[] = {0xEF, 0xBB, 0xBF};
+
+bool IsSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// What keeps a key token or a text from the reader whatever the line: a
+// comment marker, and a character that UTF-8 writes in four bytes, which
+// the script decoder does not read.
+std::u16string CommentOrSurrogateProblem(std::u16string_view text) {
+    if (text.find(u"//") != std::u16string_view::npos)
+        return u"it holds \"//\", which starts a comment";
+    for (const char16_t c : text)
+        if (IsSurrogate(c))
+            return u"it holds a character outside the Basic Multilingual Plane, which the "
+                   u"reader cannot decode";
+    return {};
+}
+
+std::vector<std::uint8_t> Utf8Script(std::u16string_view text) {
+    const std::string bytes = platform::Utf16ToUtf8(text);
+    std::vector<std::uint8_t> script;
+    script.reserve(std::size(kUtf8Marker) + bytes.size());
+    for (const std::uint8_t b : kUtf8Marker)
+        script.push_back(b);
+    for (const char c : bytes)
+        script.push_back(static_cast<std::uint8_t>(c));
+    return script;
+}
+
+bool SameRequest(const LineRequest& a, const LineRequest& b) {
+    return a.kind == b.kind && a.value == b.value &&
+           (a.kind == RequestKind::StringEntry || a.keyToken == b.keyToken);
+}
+
+// Whether the line, saved as the writer saves scripts and read under
+// `state`, gives exactly `expected` and nothing else.
+bool ReadsBack(std::u16string_view line, ScriptLineState state, const LineRequest& expected) {
+    const std::vector<std::u16string> lines = LoadScriptLines(Utf8Script(line));
+    return lines.size() == 1 && SameRequest(ReadScriptLine(lines.front(), state), expected);
+}
+
+LineRequest FileRequest(std::u16string_view keyToken, RequestKind kind, std::u16string_view file) {
+    LineRequest request;
+    request.kind = kind;
+    request.keyToken = std::u16string(keyToken);
+    request.value = std::u16string(file);
+    return request;
+}
+
+LineRequest StringRequest(std::u16string_view text) {
+    LineRequest request;
+    request.kind = RequestKind::StringEntry;
+    request.value = std::u16string(text);
+    return request;
+}
+
+// A module's file name for the comment line: nothing in it may end the line.
+std::u16string CommentText(std::u16string text) {
+    for (char16_t& c : text)
+        if (c < u' ' || c == kLineSeparator)
+            c = u'?';
+    return text;
+}
+
+} // namespace
+
+std::u16string QuoteScriptText(std::u16string_view text) {
+    std::u16string quoted(1, kQuote);
+    quoted.reserve(text.size() + 2);
+    for (const char16_t c : text) {
+        if (c == kQuote || c == kBackslash)
+            quoted.push_back(c);
+        quoted.push_back(c);
+    }
+    quoted.push_back(kQuote);
+    return quoted;
+}
+
+std::u16string StringEntryLine(std::uint32_t entry, std::u16string_view text) {
+    return u"    " + platform::Decimal(entry) + u" " + QuoteScriptText(text);
+}
+
+std::u16string ResourceLine(std::u16string_view keyToken, RequestKind kind,
+                            std::u16string_view file) {
+    const std::u16string_view keyword = kind == RequestKind::Icon ? u" ICON " : u" RCDATA ";
+    std::u16string line(keyToken);
+    line.append(keyword);
+    line.append(file);
+    return line;
+}
+
+std::u16string KeyNameProblem(std::u16string_view name) {
+    if (name.empty())
+        return u"it is empty";
+    if (name.find_first_of(kLineEnds) != std::u16string_view::npos)
+        return u"it holds a line break or a NUL";
+    if (std::u16string problem = CommentOrSurrogateProblem(name); !problem.empty())
+        return problem;
+    if (UseOfResolvedKey(IntegerOfToken(name)) != KeyUse::StringName)
+        return u"it reads as a number";
+    if (platform::KeywordEquals(name, u"#define"))
+        return u"the reader takes it for #define";
+    // Quotes may carry a space ("IDI X" is one key token); the reader decides.
+    if (ReadsBack(ResourceLine(name, RequestKind::RcData, u"x.bin"), ScriptLineState::None,
+                  FileRequest(name, RequestKind::RcData, u"x.bin")))
+        return {};
+    if (name.find(kQuote) != std::u16string_view::npos)
+        return u"its quotes would join it to the words after it";
+    if (name.find_first_of(u" \t") != std::u16string_view::npos)
+        return u"it holds a space, which ends a key token";
+    return u"it starts or ends with a control character, which the reader trims";
+}
+
+std::u16string StringTextProblem(std::u16string_view text) {
+    if (text.find_first_of(kLineEnds) != std::u16string_view::npos)
+        return u"it holds a line break or a NUL";
+    if (std::u16string problem = CommentOrSurrogateProblem(text); !problem.empty())
+        return problem;
+    if (!ReadsBack(StringEntryLine(1, text), ScriptLineState::Strings, StringRequest(text)))
+        return u"the reader would not give it back as it is";
+    return {};
+}
+
+std::vector<LineRequest> ScriptRequestsOf(const UnpackedModule& module) {
+    std::vector<LineRequest> requests;
+    for (const UnpackedString& entry : module.strings)
+        if (entry.written)
+            requests.push_back(StringRequest(entry.text));
+    for (const UnpackedIconGroup& group : module.icons)
+        requests.push_back(FileRequest(group.key, RequestKind::Icon, group.file));
+    for (const UnpackedData& data : module.data)
+        requests.push_back(FileRequest(data.key, RequestKind::RcData, data.file));
+    return requests;
+}
+
+std::vector<std::uint8_t> WriteSkinScript(const UnpackedModule& module) {
+    std::u16string text = u"// " + CommentText(platform::FileNamePart(module.moduleFile)) +
+                          u", unpacked by KestoSkinUnpack";
+    text.append(kCrLf);
+    bool anyString = false;
+    for (const UnpackedString& entry : module.strings)
+        anyString = anyString || entry.written;
+    if (anyString) {
+        text.append(kCrLf);
+        text.append(u"STRINGTABLE");
+        text.append(kCrLf);
+        text.append(u"BEGIN");
+        text.append(kCrLf);
+        for (const UnpackedString& entry : module.strings) {
+            if (!entry.written)
+                continue;
+            text.append(StringEntryLine(entry.entry, entry.text));
+            text.append(kCrLf);
+        }
+        text.append(u"END");
+        text.append(kCrLf);
+    }
+    if (!module.icons.empty())
+        text.append(kCrLf);
+    for (const UnpackedIconGroup& group : module.icons) {
+        text.append(ResourceLine(group.key, RequestKind::Icon, group.file));
+        text.append(kCrLf);
+    }
+    if (!module.data.empty())
+        text.append(kCrLf);
+    for (const UnpackedData& data : module.data) {
+        text.append(ResourceLine(data.key, RequestKind::RcData, data.file));
+        text.append(kCrLf);
+    }
+    return Utf8Script(text);
+}
+
+} // namespace skin

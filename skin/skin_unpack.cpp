@@ -1,0 +1,182 @@
+#include "skin/skin_unpack.h"
+
+#include "platform/folder_list.h"
+#include "platform/platform.h"
+#include "skin/build_driver.h"
+#include "skin/module_unpack.h"
+#include "skin/script_writer.h"
+
+#include <algorithm>
+#include <set>
+
+namespace skin {
+namespace {
+
+constexpr std::u16string_view kModuleExtension = u".dll";
+
+std::u16string FoldCase(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    return folded;
+}
+
+bool HasModuleExtension(std::u16string_view name) {
+    return name.size() > kModuleExtension.size() &&
+           FoldCase(name.substr(name.size() - kModuleExtension.size())) == kModuleExtension;
+}
+
+// The row of the build's table whose module has this file name, or -1.
+int TableRow(std::u16string_view fileName) {
+    const std::u16string folded = FoldCase(fileName);
+    for (int row = 0; row < static_cast<int>(std::size(kSkinTargets)); ++row)
+        if (FoldCase(platform::FileNamePart(kSkinTargets[row].OutputModule)) == folded)
+            return row;
+    return -1;
+}
+
+std::u16string Separator() {
+    return platform::JoinPath(u"", u"\\");
+}
+
+[[noreturn]] void Fail(const char16_t* what, const std::u16string& path) {
+    throw FileError(what, path);
+}
+
+class FolderWriter {
+public:
+    explicit FolderWriter(std::u16string root) : root_(std::move(root)) {}
+
+    void File(const std::u16string& relative, std::span<const std::uint8_t> bytes) {
+        const std::u16string path = platform::JoinPath(root_, relative);
+        const std::u16string folder = platform::FolderPart(path);
+        if (!created_.contains(folder)) {
+            if (!platform::CreateFolders(folder))
+                Fail(u"Cannot create folder", folder);
+            created_.insert(folder);
+        }
+        platform::File file = platform::CreateAnew(path);
+        if (!file)
+            Fail(u"Cannot create file", path);
+        if (!file.WriteAt(0, bytes))
+            Fail(u"Cannot write file", path);
+    }
+
+private:
+    std::u16string root_;
+    std::set<std::u16string> created_;
+};
+
+void WriteContents(const UnpackedSkin& skin, const std::u16string& root,
+                   std::string_view sheetHtml) {
+    FolderWriter out(root);
+    for (const UnpackedModule& module : skin.modules) {
+        out.File(u"Files\\" + module.script, WriteSkinScript(module));
+        for (const UnpackedIconGroup& group : module.icons)
+            out.File(u"Files\\" + group.file, IconFileBytes(group));
+        for (const UnpackedData& data : module.data)
+            out.File(u"Files\\" + data.file, data.bytes);
+    }
+    const auto* html = reinterpret_cast<const std::uint8_t*>(sheetHtml.data());
+    out.File(u"skin.html", {html, sheetHtml.size()});
+}
+
+} // namespace
+
+std::vector<ModuleFile> ModulesInFolder(const std::u16string& folder) {
+    std::vector<std::pair<int, std::u16string>> found;
+    for (const platform::FolderEntry& entry : platform::ListFolder(folder)) {
+        if (entry.folder || !HasModuleExtension(entry.name))
+            continue;
+        const int row = TableRow(entry.name);
+        found.emplace_back(row < 0 ? static_cast<int>(std::size(kSkinTargets)) : row, entry.name);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<ModuleFile> modules;
+    for (const auto& [row, name] : found)
+        modules.push_back({folder + name, u"_skin\\" + name});
+    return modules;
+}
+
+std::u16string ScriptForModule(std::u16string_view moduleFileName, bool& known) {
+    const int row = TableRow(moduleFileName);
+    known = row >= 0;
+    if (known)
+        return kSkinTargets[row].ScriptFile;
+    std::u16string_view stem = moduleFileName;
+    if (HasModuleExtension(stem))
+        stem.remove_suffix(kModuleExtension.size());
+    // The script's name is also its folder's: kept to what any system takes.
+    std::u16string script;
+    for (const char16_t c : stem) {
+        const bool keep = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                          (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
+        script.push_back(keep ? c : u'_');
+    }
+    return (script.empty() ? u"_" : script) + u".rc";
+}
+
+UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules) {
+    UnpackedSkin skin;
+    std::set<std::u16string> scripts;
+    for (const ModuleFile& file : modules) {
+        platform::FileBytes bytes;
+        if (!platform::ReadWholeFile(file.path, platform::OpenMode::ReadShareRead, bytes))
+            Fail(u"Cannot open file", file.path);
+        UnpackedModule module;
+        module.moduleFile = file.shown;
+        bool known = false;
+        const std::u16string script = ScriptForModule(platform::FileNamePart(file.path), known);
+        module.script = script;
+        for (std::uint64_t n = 2; !scripts.insert(FoldCase(module.script)).second; ++n)
+            module.script =
+                script.substr(0, script.size() - 3) + u"_" + platform::Decimal(n) + u".rc";
+        std::u16string error;
+        if (!UnpackModule(bytes.Bytes(), module, error))
+            throw GeneralError(u"Cannot read module \"" + file.path + u"\": " + error + u".");
+        if (!known || module.script != script)
+            module.findings.insert(
+                module.findings.begin(),
+                {false,
+                 u"written as " + module.script +
+                     u", which the build does not read: it reads only the eight scripts of its "
+                     u"table (vistel.rc, tavo.rc, brel.rc, quon.rc, zelma.rc, oxin.rc, "
+                     u"marvet.rc, polden.rc)",
+                 "unknown-module"});
+        skin.modules.push_back(std::move(module));
+    }
+    return skin;
+}
+
+void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                         std::string_view sheetHtml) {
+    std::u16string folder = target;
+    while (folder.size() > 1 && (folder.back() == u'\\' || folder.back() == u'/'))
+        folder.pop_back();
+    const bool exists = platform::FolderExists(folder);
+    if (!exists && platform::FileExists(folder))
+        throw GeneralError(u"Cannot write into \"" + folder + u"\": it is a file.");
+    if (exists && !platform::ListFolder(folder).empty())
+        throw GeneralError(u"Cannot write into \"" + folder +
+                           u"\": the folder holds files already, and the unpacker writes only "
+                           u"into a new or empty folder.");
+    const std::u16string temporary =
+        folder + u".unpacking-" + platform::Decimal(platform::ProcessId());
+    if (platform::FolderExists(temporary))
+        platform::RemoveTree(temporary);
+    if (!platform::CreateFolders(temporary))
+        Fail(u"Cannot create folder", temporary);
+    try {
+        WriteContents(skin, temporary + Separator(), sheetHtml);
+        if (exists && !platform::RemoveEmptyFolder(folder))
+            Fail(u"Cannot replace folder", folder);
+        if (!platform::RenameFolder(temporary, folder))
+            Fail(u"Cannot create folder", folder);
+    } catch (...) {
+        platform::RemoveTree(temporary);
+        throw;
+    }
+}
+
+} // namespace skin

@@ -1,0 +1,47 @@
+// The unpacker's folder side: which modules a skin folder holds, the script
+// each one becomes, and the new output folder: Files\ with the scripts, the
+// icons and the raw data, and the sheet.
+#pragma once
+
+#include "skin/unpacked_skin.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skin {
+
+// One module to read: where it lies (a native path, as JoinPath gives) and
+// how the report names it ("_skin\vistel.dll", or the path as given).
+struct ModuleFile {
+    std::u16string path;
+    std::u16string shown;
+};
+
+// The modules of a _skin folder (`folder` ends in a separator): the files
+// ending in ".dll", whatever their letter case, those of the build's table
+// first in its order, the others after by name.
+std::vector<ModuleFile> ModulesInFolder(const std::u16string& folder);
+
+// The script a module gives: its row's script for the eight modules the
+// build writes ("tavo_pics.dll" -> "tavo.rc", letter case ignored), else
+// the module's name with ".rc" for ".dll"; `known` tells which.
+std::u16string ScriptForModule(std::u16string_view moduleFileName, bool& known);
+
+// Reads and unpacks every module. A module that cannot be read ends the
+// run with a GeneralError naming it and the reason; nothing is written.
+// Two modules that would give one script (letter case aside) get "_2" and
+// so on; every script outside the table gets a note.
+UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules);
+
+// Writes the unpacked skin as the new folder `target`: Files\<script>,
+// Files\<stem>\icons\..., Files\<stem>\data\... and skin.html holding
+// `sheetHtml`. Everything is written into a temporary folder beside
+// `target`, which is renamed to it last. A `target` that exists and holds
+// anything, or is no folder, is refused before anything is written. A
+// failure removes the temporary folder and throws a GeneralError naming the
+// file and the reason.
+void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                         std::string_view sheetHtml);
+
+} // namespace skin

@@ -1,0 +1,297 @@
+"""KestoSkinUnpack end to end: skins built, unpacked and built again (the
+example, the benchmark skin), a module from llvm-rc and lld-link read back
+with pefile, broken modules, and the Windows program under wine64 writing
+the same files as the Linux one.
+
+Usage: unpack_programs.py --unpack EXE --builder EXE [--wine WINE-RUN]
+                          [--linux-unpack EXE]
+With --wine both programs are Windows programs run through WINE-RUN; with
+--linux-unpack as well, the Linux unpacker's output is compared with theirs.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pefile
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
+ARGS = None
+
+RT_ICON, RT_STRING, RT_RCDATA, RT_GROUP_ICON = 3, 6, 10, 14
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run(exe, wine, args, cwd, local=True):
+    """Runs a copy of `exe` placed in `cwd` (or `exe` itself); returns (status, lines)."""
+    program = exe
+    if local:
+        program = os.path.join(cwd, os.path.basename(exe))
+        shutil.copy2(exe, program)
+    cmd = ([wine] if wine else []) + [program]
+    cmd += [windows_path(a) if wine and os.path.isabs(a) else a for a in args]
+    env = dict(os.environ, WINEDEBUG="-all")
+    done = subprocess.run(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=600)
+    if local:
+        os.remove(program)
+    return done.returncode, done.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
+
+
+def build(folder):
+    status, lines = run(ARGS.builder, ARGS.wine, ["build"], folder)
+    assert status == 0, lines
+
+
+def unpack(args, cwd, exe=None, wine=None):
+    return run(exe or ARGS.unpack, ARGS.wine if wine is None else wine, args, cwd, local=False)
+
+
+def tree(folder):
+    """Every file below `folder` as {relative path: bytes}."""
+    files = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            files[os.path.relpath(path, folder)] = read(path)
+    return files
+
+
+def findings(lines):
+    """The finding lines as (severity, name)."""
+    out = []
+    for line in lines:
+        for severity in ("warning", "note"):
+            marker = ": %s: " % severity
+            if marker in line and line.endswith("]"):
+                out.append((severity, line[line.rindex("[") + 1:-1]))
+    return out
+
+
+def resources(path):
+    """{(type, name, language): bytes} of a module, read by pefile."""
+    pe = pefile.PE(path)
+    out = {}
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for n in t.directory.entries:
+            name = str(n.name) if n.name is not None else n.id
+            for lang in n.directory.entries:
+                entry = lang.data.struct
+                out[(t.id if t.name is None else str(t.name), name, lang.id)] = \
+                    pe.get_data(entry.OffsetToData, entry.Size)
+    pe.close()
+    return out
+
+
+def group_contents(res, name, language):
+    """An icon group's entries without their IDs, each with its image's bytes."""
+    group = res[(RT_GROUP_ICON, name, language)]
+    count = int.from_bytes(group[4:6], "little")
+    out = [group[:6]]
+    for k in range(count):
+        entry = group[6 + 14 * k: 20 + 14 * k]
+        out.append((entry[:12], res[(RT_ICON, int.from_bytes(entry[12:], "little"), language)]))
+    return out
+
+
+def strings(block):
+    out, pos = [], 0
+    while pos + 2 <= len(block):
+        n = int.from_bytes(block[pos:pos + 2], "little")
+        out.append(block[pos + 2: pos + 2 + 2 * n].decode("utf-16-le"))
+        pos += 2 + 2 * n
+    return out
+
+
+LLVM_RC = r"""
+LANGUAGE 0x19, 0x01
+STRINGTABLE
+BEGIN
+    1 "First ""quoted"" \\ back"
+    2 "Второй"
+    4 "After a gap"
+    20 "Past fifteen"
+END
+101 ICON "tray.ico"
+IDI_NAMED ICON "online.ico"
+5 RCDATA { "raw five" }
+IDR_LAYOUT RCDATA "layout.xml"
+9 RCDATA "background.bin"
+200 DIALOG 0, 0, 100, 50
+BEGIN
+    LTEXT "Hello", 1, 5, 5, 80, 10
+END
+1 VERSIONINFO
+FILEVERSION 1,0,0,0
+BEGIN
+    BLOCK "StringFileInfo"
+    BEGIN
+        BLOCK "041904E3"
+        BEGIN
+            VALUE "FileDescription", "skin"
+        END
+    END
+END
+
+LANGUAGE 0x09, 0x01
+5 RCDATA { "english five" }
+"""
+
+
+class UnpackPrograms(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="ksb_unpack_")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def round_trip(self, folder):
+        """Builds `folder`, unpacks its _skin, builds the result: the same modules."""
+        build(folder)
+        status, lines = unpack([folder], self.tmp)
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(findings(lines), [])
+        unpacked = os.path.join(folder, "Unpacked")
+        build(unpacked)
+        before = tree(os.path.join(folder, "_skin"))
+        self.assertTrue(before)
+        self.assertEqual(before, tree(os.path.join(unpacked, "_skin")))
+        return unpacked
+
+    def test_example_skin_comes_back_byte_for_byte(self):
+        shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
+        unpacked = self.round_trip(self.tmp)
+        script = read(os.path.join(unpacked, "Files", "vistel.rc"))
+        self.assertTrue(script.startswith(b"\xef\xbb\xbf"))
+        self.assertNotIn(b"\n", script.replace(b"\r\n", b""))
+        self.assertIn(b"IDI_TRAY ICON vistel\\icons\\IDI_TRAY.ico\r\n", script)
+        self.assertTrue(os.path.isfile(os.path.join(unpacked, "skin.html")))
+
+    def test_benchmark_skin_comes_back_byte_for_byte(self):
+        subprocess.run([sys.executable, os.path.join(SOURCE_DIR, "bench", "make_skin.py"),
+                        self.tmp, "--seed", "11", "--icons", "12", "--rcdata", "12"],
+                       check=True, capture_output=True)
+        self.round_trip(self.tmp)
+
+    def llvm_module(self):
+        if not shutil.which("llvm-rc") or not shutil.which("lld-link"):
+            self.skipTest("llvm-rc and lld-link are not installed")
+        work = os.path.join(self.tmp, "llvm")
+        os.makedirs(work)
+        for name in ("tray.ico", "online.ico"):
+            shutil.copy(os.path.join(EXAMPLE_FILES, "icons", name), work)
+        for name in ("layout.xml", "background.bin"):
+            shutil.copy(os.path.join(EXAMPLE_FILES, "data", name), work)
+        write(os.path.join(work, "skin.rc"), LLVM_RC.encode("utf-8"))
+        subprocess.run(["llvm-rc", "-no-preprocess", "/C", "65001", "/fo", "skin.res", "skin.rc"],
+                       cwd=work, check=True, capture_output=True)
+        subprocess.run(["lld-link", "/dll", "/noentry", "/machine:x86", "/Brepro",
+                        "/out:vistel.dll", "skin.res"], cwd=work, check=True, capture_output=True)
+        return os.path.join(work, "vistel.dll")
+
+    def test_module_from_llvm_gives_every_expressible_resource_back(self):
+        module = self.llvm_module()
+        status, lines = unpack([module], self.tmp)
+        self.assertEqual(status, 1, lines)
+        warnings = sorted(name for severity, name in findings(lines) if severity == "warning")
+        self.assertEqual(warnings, sorted(["unexpressible-type", "unexpressible-type",
+                                           "strings-past-15", "string-gap", "second-language"]),
+                         lines)
+        self.assertIn(("note", "icon-ids-renumbered"), findings(lines))
+        unpacked = os.path.join(os.path.dirname(module), "Unpacked")
+        build(unpacked)
+        old = resources(module)
+        new = resources(os.path.join(unpacked, "_skin", "vistel.dll"))
+        for key in [(RT_RCDATA, 5, 1049), (RT_RCDATA, "IDR_LAYOUT", 1049), (RT_RCDATA, 9, 1049)]:
+            self.assertEqual(old[key], new[key], key)
+        for name in (101, "IDI_NAMED"):
+            self.assertEqual(group_contents(old, name, 1049), group_contents(new, name, 1049))
+        # The strings before the gap, with their numbers.
+        self.assertEqual(strings(new[(RT_STRING, 1, 1049)])[:3],
+                         strings(old[(RT_STRING, 1, 1049)])[:3])
+        self.assertEqual(strings(new[(RT_STRING, 1, 1049)])[3:], [""] * 13)
+
+    def test_broken_modules_give_status_2_and_no_folder(self):
+        shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
+        build(self.tmp)
+        good = read(os.path.join(self.tmp, "_skin", "vistel.dll"))
+        looped = bytearray(good)
+        # The root's first entry made to point at the root itself: a loop.
+        rsrc = good.index(b".rsrc")
+        raw = int.from_bytes(good[rsrc + 20: rsrc + 24], "little")
+        looped[raw + 20: raw + 24] = (0x80000000).to_bytes(4, "little")
+        cases = {"cut.dll": good[:700], "text.dll": b"not a module at all",
+                 "looped.dll": bytes(looped), "empty.dll": b""}
+        for name, data in cases.items():
+            folder = os.path.join(self.tmp, "case_" + name)
+            os.makedirs(folder)
+            path = os.path.join(folder, name)
+            write(path, data)
+            status, lines = unpack([path], self.tmp)
+            self.assertEqual(status, 2, (name, lines))
+            self.assertTrue(any(name in line and "error" in line for line in lines), lines)
+            self.assertEqual(os.listdir(folder), [name])
+
+    def test_a_folder_that_holds_anything_is_never_written_into(self):
+        shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
+        build(self.tmp)
+        out = os.path.join(self.tmp, "Files")
+        before = tree(out)
+        status, lines = unpack(["--out", out, self.tmp], self.tmp)
+        self.assertEqual(status, 2, lines)
+        self.assertEqual(tree(out), before)
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["Files", "_skin"])
+
+    def test_windows_program_writes_what_the_linux_program_writes(self):
+        if not (ARGS.wine and ARGS.linux_unpack):
+            self.skipTest("needs the Windows program and a Linux one to compare")
+        if not os.path.isfile(ARGS.linux_unpack):
+            self.skipTest("no Linux build beside this one: " + ARGS.linux_unpack)
+        shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
+        build(self.tmp)
+        shutil.copy(self.llvm_module(), os.path.join(self.tmp, "_skin", "other.dll"))
+        outputs = []
+        for exe, wine in ((ARGS.unpack, ARGS.wine), (ARGS.linux_unpack, "")):
+            out = os.path.join(self.tmp, "out_%d" % len(outputs))
+            status, lines = unpack(["--out", out, os.path.join(self.tmp, "_skin")], self.tmp,
+                                   exe=exe, wine=wine)
+            self.assertEqual(status, 1, lines)
+            outputs.append((tree(out), findings(lines)))
+        self.assertEqual(outputs[0], outputs[1])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--unpack", required=True)
+    parser.add_argument("--builder", required=True)
+    parser.add_argument("--wine", default="")
+    parser.add_argument("--linux-unpack", default="")
+    ARGS, rest = parser.parse_known_args()
+    for field in ("unpack", "builder", "wine", "linux_unpack"):
+        if getattr(ARGS, field):
+            setattr(ARGS, field, os.path.abspath(getattr(ARGS, field)))
+    if ARGS.wine and "KSB_WINEPREFIX" not in os.environ:
+        # The build's prefix, not one beside the program copies in the test folders.
+        build_dir = os.path.dirname(ARGS.unpack)
+        while build_dir != "/" and not os.path.isfile(os.path.join(build_dir, "CMakeCache.txt")):
+            build_dir = os.path.dirname(build_dir)
+        os.environ["KSB_WINEPREFIX"] = os.path.join(build_dir, "wine-prefix")
+    unittest.main(argv=[sys.argv[0]] + rest)
