@@ -1,11 +1,13 @@
 """The sheet in a real browser: headless chromium loads skin.html, every img
 must decode and paint, and a screenshot is taken.
 
-    sheet_browser_test.py --tool SHEET_PAGE --examples examples/Files --out DIR
+    sheet_browser_test.py --builder KestoSkinBuilder --unpacker KestoSkinUnpack
+                          --examples examples/Files --out DIR
 
-DIR/page gets a copy of the example's Files/ plus a script of pictures (PNG,
-BMP, GIF, JPEG under names that need percent-encoding, and a WAV), and the
-page the tool writes from them. Two looks at every img:
+DIR/page/skin gets a copy of the example's Files/ plus a script of pictures
+(PNG, BMP, GIF, JPEG under names that need percent-encoding, and a WAV); the
+builder builds it, and the unpacker unpacks its _skin/ into DIR/page/page,
+skin.html included. Two looks at every img:
 - the page's own: an img marks itself with data-broken="1" when its data
   cannot be read as an image at all; the DOM after load (--dump-dom) must
   hold no such mark;
@@ -54,7 +56,7 @@ def png_bytes(width, height):
 
 
 def add_pictures(files):
-    """Files/pictures/ and pictures.rc naming each picture and a WAV."""
+    """Files/pictures/ and quon.rc naming each picture and a WAV."""
     folder = os.path.join(files, "pictures")
     os.makedirs(folder)
     source = os.path.join(folder, PICTURES["png"])
@@ -72,8 +74,7 @@ def add_pictures(files):
     names = [PICTURES[k] for k in ("png", "bmp", "gif", "jpg")] + ["beep.wav"]
     for i, name in enumerate(names):
         lines.append('%d RCDATA "pictures\\\\%s"' % (500 + i, name))
-    with open(os.path.join(files, "pictures.rc"), "wb") as f:
-        f.write(b"\xef\xbb\xbf" + "\r\n".join(lines).encode("utf-8") + b"\r\n")
+    write_script(files, "quon.rc", lines)
 
 
 # Loads skin.html in a frame (same origin with --allow-file-access-from-files)
@@ -121,12 +122,60 @@ class Images(html.parser.HTMLParser):
                 self.broken.append((attrs.get("alt"), (attrs.get("src") or "")[:60]))
 
 
-def make_page(tool, examples, folder, extra=()):
+def write_script(files, name, lines):
+    with open(os.path.join(files, name), "wb") as f:
+        f.write(b"\xef\xbb\xbf" + "\r\n".join(lines).encode("utf-8") + b"\r\n")
+
+
+def add_broken(files):
+    """polden.rc: an icon whose directory reads well but whose image is noise,
+    and a picture that starts as a PNG and is none."""
+    noise = bytes((i * 37) & 0xFF for i in range(16 * 16 * 4 + 40))
+    with open(os.path.join(files, "broken.ico"), "wb") as f:
+        f.write(struct.pack("<HHH", 0, 1, 1) +
+                struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, len(noise), 22) + noise)
+    with open(os.path.join(files, "broken.png"), "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\nnot a picture")
+    write_script(files, "polden.rc", ["BROKEN_ICON ICON broken.ico",
+                                      "BROKEN_PICTURE RCDATA broken.png"])
+
+
+def image_count(files):
+    """The images the unpacked Files/ holds: every image of every .ico, and
+    every picture file."""
+    count = 0
+    for folder, _, names in os.walk(files):
+        for name in names:
+            if name.endswith(".ico"):
+                with open(os.path.join(folder, name), "rb") as f:
+                    count += struct.unpack("<H", f.read(6)[4:6])[0]
+            elif name.rsplit(".", 1)[-1] in ("png", "bmp", "gif", "jpg"):
+                count += 1
+    return count
+
+
+def make_page(tools, examples, folder, broken=False):
+    """The example skin (plus pictures) built by the builder and unpacked by
+    the unpacker into folder/page; the page's img count expected."""
+    builder, unpacker = tools
     shutil.rmtree(folder, ignore_errors=True)
-    shutil.copytree(examples, os.path.join(folder, "Files"))
-    add_pictures(os.path.join(folder, "Files"))
-    out = subprocess.run([tool, folder, *extra], check=True, capture_output=True, text=True)
-    return int(out.stdout.split()[1])
+    skin = os.path.join(folder, "skin")
+    shutil.copytree(examples, os.path.join(skin, "Files"))
+    add_pictures(os.path.join(skin, "Files"))
+    if broken:
+        add_broken(os.path.join(skin, "Files"))
+    shutil.copy(builder, skin)
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    subprocess.run([os.path.join(skin, os.path.basename(builder)), "build"], check=True,
+                   capture_output=True, env=env)
+    page = os.path.join(folder, "page")
+    out = subprocess.run([unpacker, os.path.join(skin, "_skin"), "--out", page],
+                         capture_output=True, text=True)
+    if out.returncode not in (0, 1) or not os.path.exists(os.path.join(page, "skin.html")):
+        raise RuntimeError("the unpacker failed (%d): %s%s" % (out.returncode, out.stdout,
+                                                               out.stderr))
+    return image_count(os.path.join(page, "Files"))
 
 
 def chromium(browser, page, *args):
@@ -159,7 +208,8 @@ def check_page(browser, folder):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--tool", required=True)
+    ap.add_argument("--builder", required=True)
+    ap.add_argument("--unpacker", required=True)
     ap.add_argument("--examples", required=True)
     ap.add_argument("--out", required=True)
     a = ap.parse_args()
@@ -170,17 +220,18 @@ def main():
 
     failures = []
     page_folder = os.path.join(a.out, "page")
-    expected = make_page(a.tool, a.examples, page_folder)
-    page = os.path.join(page_folder, "skin.html")
-    count, failed = check_page(browser, page_folder)
+    tools = (a.builder, a.unpacker)
+    expected = make_page(tools, a.examples, page_folder)
+    page = os.path.join(page_folder, "page", "skin.html")
+    count, failed = check_page(browser, os.path.join(page_folder, "page"))
     print("page: %d img elements (%d expected), %d failed" % (count, expected, len(failed)))
     if count != expected:
         failures.append("the page holds %d img elements, not %d" % (count, expected))
     failures += failed
 
     control_folder = os.path.join(a.out, "control")
-    control_expected = make_page(a.tool, a.examples, control_folder, ["--broken"])
-    count, failed = check_page(browser, control_folder)
+    control_expected = make_page(tools, a.examples, control_folder, broken=True)
+    count, failed = check_page(browser, os.path.join(control_folder, "page"))
     print("control page: %d img elements, failed (2 expected): %r" % (count, failed))
     if count != control_expected or {f.split(":")[0] for f in failed} != {"BROKEN_ICON",
                                                                          "BROKEN_PICTURE"}:
