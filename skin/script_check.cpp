@@ -250,6 +250,18 @@ std::size_t ScriptCheck::EndColumn(std::u16string_view code) const {
     return static_cast<std::size_t>(code.data() - lines_[line_ - 1].data()) + code.size();
 }
 
+// A line of a string block that ends in "\": the next line is read on its
+// own, and what it and this line leave is this finding's.
+void ScriptCheck::BackslashAtEnd(std::u16string_view code, std::u16string_view entry) {
+    if (line_ >= lines_.size())
+        return;
+    Add(line_, EndColumn(code), "backslash-at-end",
+        u"a \\ at the end joins no lines: " + std::u16string(entry) + u"line " +
+            platform::Decimal(line_ + 1) + u" is read on its own")
+        .lastLine = line_ + 1;
+    causes_.push_back({line_, line_ + 1});
+}
+
 void ScriptCheck::StringEntry(const LineRequest& request) {
     ++entries_;
     records_[line_ - 1].entry = entries_;
@@ -286,20 +298,16 @@ void ScriptCheck::StringEntry(const LineRequest& request) {
         Add(line_, columns_.value, "value-not-one-string",
             Quoted(Shown(value.text)) + u" is not one quoted string: " + entry + u" stores " +
                 Quoted(Shown(request.value)));
-    if (code.ends_with(u'\\') && line_ < lines_.size())
-        Add(line_, EndColumn(code), "backslash-at-end",
-            u"a \\ at the end joins no lines: " + entry + u" ends here and line " +
-                platform::Decimal(line_ + 1) + u" is read on its own");
+    if (code.ends_with(u'\\'))
+        BackslashAtEnd(code, entry + u" ends here and ");
 }
 
 void ScriptCheck::Apply(LineRequest& request) {
     switch (request.kind) {
     case RequestKind::Nothing:
         if (records_[line_ - 1].before == ScriptLineState::Strings &&
-            Code(line_).ends_with(u'\\') && Code(line_).size() > 1 && line_ < lines_.size())
-            Add(line_, EndColumn(Code(line_)), "backslash-at-end",
-                u"a \\ at the end joins no lines: line " + platform::Decimal(line_ + 1) +
-                    u" is read on its own");
+            Code(line_).ends_with(u'\\') && Code(line_).size() > 1)
+            BackslashAtEnd(Code(line_), u"");
         return;
     case RequestKind::StringEntry:
         StringEntry(request);

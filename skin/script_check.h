@@ -95,6 +95,7 @@ private:
     void Encoding(std::span<const std::uint8_t> bytes);
     void Apply(LineRequest& request);
     void StringEntry(const LineRequest& request);
+    void BackslashAtEnd(std::u16string_view code, std::u16string_view entry);
     std::size_t EndColumn(std::u16string_view code) const;
     std::size_t EditorColumn(std::size_t line, std::size_t column) const;
 

@@ -171,7 +171,7 @@ Finding& ScriptCheck::AddSpan(Span span, std::string_view name, std::u16string t
     const std::u16string_view code = Code(span.first);
     const auto lead = static_cast<std::size_t>(code.data() - lines_[span.first - 1].data());
     Finding& finding = Add(span.first, lead + 1, name, std::move(text));
-    finding.lastLine = span.last;
+    finding.lastLine = span.last > span.first ? span.last : 0;
     return finding;
 }
 
