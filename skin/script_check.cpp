@@ -471,14 +471,14 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
 // that line is written (replacing one of an earlier line).
 void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCheck& script,
                     std::set<std::u16string>& used, platform::FileBytes& buffer) {
+    const std::u16string shown =
+        script.Shown(platform::JoinPath(u"", kFilesFolder + reference.name));
     const auto add = [&](std::string_view name, std::u16string text) {
-        script.Add(0, 0, name, std::move(text), script.Shown(reference.name));
+        script.Add(0, 0, name, std::move(text), shown);
         Finding& finding = script.Findings().back();
         finding.line = reference.line;
         finding.column = reference.column;
     };
-    const std::u16string shown =
-        script.Shown(platform::JoinPath(u"", kFilesFolder + reference.name));
     // What becomes of the resource: written, deleted (an empty data file) or
     // not written at all.
     enum class Outcome { Written, Deleted, NotWritten } outcome = Outcome::NotWritten;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -325,6 +327,58 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
             EXPECT_EQ(found->text.find(part), std::u16string::npos)
                 << row.what << ": " << platform::Utf16ToUtf8(found->text);
     }
+}
+
+// Scripts copied whole from programs' resource files (tests/check/rc): every
+// line that the build turns into a string entry unasked is named by a
+// finding on it or over it, and a script gets at most one finding for every
+// eighth line, or 25. Asked for are the plain "KEY "text"" lines of a block
+// that a STRINGTABLE line opened.
+TEST_F(ScriptCheckTable, CopiedResourceFilesAreNamedWithoutFlood) {
+    const std::regex tableLine(R"(^\s*STRINGTABLE\b.*)", std::regex::icase);
+    const std::regex plainEntry(R"(^\s*\w+,?\s+"[^"\\]*"\s*$)");
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(KSB_SOURCE_DIR) / "tests/check/rc")) {
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        Write(root_ / "Files" / "vistel.rc", bytes);
+        const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
+        std::vector<const skin::Finding*> findings;
+        for (const skin::Finding& f : report.findings) {
+            if (f.File() == u"Files\\vistel.rc")
+                findings.push_back(&f);
+        }
+        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+        const std::vector<std::u16string> lines = skin::LoadScriptLines(data);
+        const std::string what = entry.path().filename().string();
+        EXPECT_LE(findings.size(), std::max<std::size_t>(lines.size() / 8, 25)) << what;
+
+        skin::ScriptLineState state = skin::ScriptLineState::None;
+        bool inTable = false;
+        std::string previous; // the last line with code before this one
+        std::size_t unasked = 0;
+        for (std::size_t n = 1; n <= lines.size(); ++n) {
+            const std::string text = platform::Utf16ToUtf8(lines[n - 1]);
+            const std::string code = text.substr(0, text.find("//"));
+            const std::string trimmed = std::regex_replace(code, std::regex(R"(^\s+|\s+$)"), "");
+            if (trimmed == "BEGIN" && state != skin::ScriptLineState::Strings)
+                inTable = std::regex_match(previous, tableLine);
+            const bool isEntry =
+                skin::ReadScriptLine(lines[n - 1], state).kind == skin::RequestKind::StringEntry;
+            if (!trimmed.empty())
+                previous = trimmed;
+            if (!isEntry || (inTable && std::regex_match(code, plainEntry)))
+                continue;
+            ++unasked;
+            const bool named = std::any_of(findings.begin(), findings.end(), [&](const auto* f) {
+                return f->line <= n && n <= f->LastLine();
+            });
+            EXPECT_TRUE(named) << what << ": line " << n << " becomes an entry unnamed: " << text;
+        }
+        EXPECT_GT(unasked, 10u) << what; // the file copies blocks the build takes as strings
+    }
+    EXPECT_GE(files, 2u);
 }
 
 // A sink changes nothing of what the lines ask for.
