@@ -112,7 +112,8 @@ private:
     void Preprocessor();
     void Unreachable();
     void Absorb();
-    void Runs(std::size_t gap, std::size_t least);
+    // Folds runs of one name (of `only`, when given) into one finding each.
+    void Runs(std::size_t gap, std::size_t least, std::string_view only = {});
 
     std::u16string file_;
     std::vector<std::u16string> lines_;

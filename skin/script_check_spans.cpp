@@ -13,6 +13,7 @@
 #include <array>
 #include <limits>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace skin {
@@ -45,6 +46,12 @@ constexpr std::string_view kSymptoms[] = {
     "empty-string",   "extra-words",          "comment-in-quotes", "unclosed-quote",
     "option-word",    "define-carried",       "define-not-number", "string-number",
     "literal-escape", "value-not-one-string", "backslash-at-end"};
+
+// The findings of one cause each, over its span: folded into runs only as
+// the last resort against a flood.
+constexpr std::string_view kCauses[] = {
+    "block-as-strings", "unsupported-statement", "block-comment",   "preprocessor-line",
+    "braces",           "unreachable-strings",   "backslash-at-end"};
 
 // Each finding's run form, which stands for many of them.
 constexpr std::pair<std::string_view, std::string_view> kRunNames[] = {
@@ -86,7 +93,7 @@ constexpr std::pair<std::string_view, std::string_view> kRunNames[] = {
 // A run stands for this many findings of one name or more, each at most
 // kRunGap lines after the one before; fewer stay one finding each.
 constexpr std::size_t kRunLeast = 4;
-constexpr std::size_t kRunGap = 10;
+constexpr std::size_t kRunGap = 3;
 // Words a run lists before "...".
 constexpr std::size_t kRunWords = 3;
 // Lines between two preprocessor lines of one run, at most.
@@ -496,7 +503,7 @@ void ScriptCheck::Absorb() {
     });
 }
 
-void ScriptCheck::Runs(std::size_t gap, std::size_t least) {
+void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only) {
     // Findings of one name in line order; a run takes the place of its first.
     std::vector<std::size_t> order(findings_.size());
     for (std::size_t i = 0; i < order.size(); ++i)
@@ -521,8 +528,10 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least) {
         const auto run = std::find_if(std::begin(kRunNames), std::end(kRunNames),
                                       [&](const auto& p) { return p.first == head.name; });
         // Span findings are one per cause; only the last resort folds them too.
-        if (j - i < least || run == std::end(kRunNames) || head.line == 0 ||
-            (head.lastLine != 0 && !all)) {
+        const bool cause =
+            std::find(std::begin(kCauses), std::end(kCauses), head.name) != std::end(kCauses);
+        if (j - i < least || run == std::end(kRunNames) || head.line == 0 || (cause && !all) ||
+            (!only.empty() && head.name != only)) {
             i = j;
             continue;
         }
@@ -578,12 +587,26 @@ void ScriptCheck::Finish() {
     Unreachable();
     Absorb();
     Runs(kRunGap, kRunLeast);
-    const auto onLines = [&] {
-        return static_cast<std::size_t>(std::count_if(
-            findings_.begin(), findings_.end(), [](const Finding& f) { return f.line != 0; }));
-    };
-    if (onLines() > FindingLimit(lines_.size()))
-        Runs(std::numeric_limits<std::size_t>::max(), 2);
+    // Against a flood the most frequent name is folded whole, then the next.
+    const std::size_t limit = FindingLimit(lines_.size());
+    while (true) {
+        std::unordered_map<std::string_view, std::size_t> counts;
+        std::size_t total = 0;
+        for (const Finding& f : findings_) {
+            if (f.line != 0 && std::find_if(std::begin(kRunNames), std::end(kRunNames),
+                                            [&](const auto& p) { return p.first == f.name; }) !=
+                                   std::end(kRunNames))
+                ++counts[f.name];
+            total += f.line != 0;
+        }
+        const auto most =
+            std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                return std::tie(a.second, a.first) < std::tie(b.second, b.first);
+            });
+        if (total <= limit || most == counts.end() || most->second < 2)
+            break;
+        Runs(std::numeric_limits<std::size_t>::max(), 2, most->first);
+    }
     for (Finding& finding : findings_)
         finding.file = file_;
     std::stable_sort(findings_.begin(), findings_.end(), Earlier);
