@@ -236,6 +236,7 @@ void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
     }
 
     records_.assign(lines_.size(), {});
+    covered_.assign(lines_.size() + 1, false);
     ScriptLineState state = ScriptLineState::None;
     for (line_ = 1; line_ <= lines_.size(); ++line_) {
         records_[line_ - 1].before = state;
@@ -250,6 +251,11 @@ std::size_t ScriptCheck::EndColumn(std::u16string_view code) const {
     return static_cast<std::size_t>(code.data() - lines_[line_ - 1].data()) + code.size();
 }
 
+void ScriptCheck::Cover(Span span) {
+    for (std::size_t line = span.first; line <= span.last && line < covered_.size(); ++line)
+        covered_[line] = true;
+}
+
 // A line of a string block that ends in "\": the next line is read on its
 // own, and what it and this line leave is this finding's.
 void ScriptCheck::BackslashAtEnd(std::u16string_view code, std::u16string_view entry) {
@@ -259,7 +265,7 @@ void ScriptCheck::BackslashAtEnd(std::u16string_view code, std::u16string_view e
         u"a \\ at the end joins no lines: " + std::u16string(entry) + u"line " +
             platform::Decimal(line_ + 1) + u" is read on its own")
         .lastLine = line_ + 1;
-    causes_.push_back({line_, line_ + 1});
+    Cover({line_, line_ + 1});
 }
 
 void ScriptCheck::StringEntry(const LineRequest& request) {
@@ -277,8 +283,12 @@ void ScriptCheck::StringEntry(const LineRequest& request) {
             u"the string has " + platform::Decimal(request.value.size()) + u" characters: cut to " +
                 platform::Decimal(kMaxStringLength));
 
-    // What the resource language would have read otherwise.
+    // What the resource language would have read otherwise. The usual entry,
+    // a key and one quoted text without a backslash, is read no further.
     const std::u16string_view code = Code(line_);
+    if (code.find(u'\\') == std::u16string_view::npos && code.ends_with(u'"') &&
+        std::count(code.begin(), code.end(), u'"') == 2)
+        return;
     const Token key1 = NextToken(code, 1);
     const Token value = NextToken(code, key1.finish + 1);
     const std::u16string entry =

@@ -103,6 +103,7 @@ private:
     std::u16string_view Code(std::size_t line) const;
     std::size_t Opener(std::size_t line) const;
     bool InCause(std::size_t line) const;
+    void Cover(Span span);
     std::u16string Effect(Span span) const;
     Finding& AddSpan(Span span, std::string_view name, std::u16string text);
     void Blocks();
@@ -119,7 +120,7 @@ private:
     std::vector<std::u16string> lines_;
     std::vector<LineRecord> records_; // one per line
     std::vector<Finding> findings_;
-    std::vector<Span> causes_;    // spans of the findings of one cause each
+    std::vector<bool> covered_;   // per line: covered by the span of a finding of one cause
     std::vector<bool> inBlock_;   // per line: inside a BEGIN ... END block
     std::size_t includeLine_ = 0; // the first #include line
     std::vector<FileReference> references_;

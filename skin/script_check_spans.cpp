@@ -170,8 +170,7 @@ std::u16string_view ScriptCheck::Code(std::size_t line) const {
 }
 
 bool ScriptCheck::InCause(std::size_t line) const {
-    return std::any_of(causes_.begin(), causes_.end(),
-                       [&](const Span& s) { return s.first <= line && line <= s.last; });
+    return line < covered_.size() && covered_[line];
 }
 
 Finding& ScriptCheck::AddSpan(Span span, std::string_view name, std::u16string text) {
@@ -254,14 +253,14 @@ void ScriptCheck::Blocks() {
                                     : u"becomes " + effect +
                                           u": the build takes the lines of "
                                           u"every BEGIN block as entries"));
-        causes_.push_back({start, end});
+        Cover({start, end});
     };
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         const std::u16string_view code = Code(line);
-        if (platform::KeywordEquals(code, kBegin)) {
+        if (code.size() == kBegin.size() && platform::KeywordEquals(code, kBegin)) {
             if (depth++ == 0)
                 start = line;
-        } else if (platform::KeywordEquals(code, kEnd) && depth > 0) {
+        } else if (code.size() == kEnd.size() && platform::KeywordEquals(code, kEnd) && depth > 0) {
             if (--depth == 0)
                 close(line);
         }
@@ -303,16 +302,20 @@ void ScriptCheck::Braces() {
         if (!effect.empty())
             text += u"; the lines give " + effect;
         AddSpan({line, end}, "braces", std::move(text));
-        causes_.push_back({line, end});
+        Cover({line, end});
         line = end;
     }
 }
 
 void ScriptCheck::Statements() {
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
-        if (inBlock_[line])
+        // A statement asks for nothing, or for a #define by accident.
+        const RequestKind request = records_[line - 1].request;
+        if (inBlock_[line] || (request != RequestKind::Nothing && request != RequestKind::Define))
             continue;
         const std::u16string_view code = Code(line);
+        if (code.empty())
+            continue;
         const Token key = NextToken(code, 1);
         if (key.text.empty() || key.text.front() == u'#' ||
             platform::KeywordEquals(key.text, kStringTable))
@@ -353,7 +356,7 @@ void ScriptCheck::Statements() {
             text += u"; read as skin lines, " +
                     std::u16string(line == last ? u"it gives " : u"they give ") + effect;
         AddSpan({line, last}, "unsupported-statement", std::move(text));
-        causes_.push_back({line, last});
+        Cover({line, last});
         line = last;
     }
 }
@@ -385,14 +388,15 @@ void ScriptCheck::Comments() {
         text += effect.empty() ? u": they ask for nothing" : u", which gives " + effect;
         Finding& finding = AddSpan({line, end}, "block-comment", std::move(text));
         finding.column = EditorColumn(line, lead + open + 1);
-        causes_.push_back({line, end});
+        Cover({line, end});
         line = end;
     }
 }
 
 void ScriptCheck::Preprocessor() {
     const auto directive = [&](std::size_t line) {
-        return IsOneOf(NextToken(Code(line), 1).text, kPreprocessor);
+        const std::u16string_view code = Code(line);
+        return code.starts_with(u'#') && IsOneOf(NextToken(code, 1).text, kPreprocessor);
     };
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         if (!directive(line) || InCause(line))
@@ -420,7 +424,7 @@ void ScriptCheck::Preprocessor() {
                 branches || IsOneOf(word, {u"#if", u"#ifdef", u"#ifndef", u"#elif", u"#else"});
             if (includeLine_ == 0 && platform::KeywordEquals(word, u"#include"))
                 includeLine_ = at;
-            causes_.push_back({at, at});
+            Cover({at, at});
             const LineRecord& record = records_[at - 1];
             if (record.entry != 0)
                 acts.push_back(Shown(AsWritten(code)) + u" becomes string entry " +
@@ -480,26 +484,9 @@ void ScriptCheck::Unreachable() {
 }
 
 void ScriptCheck::Absorb() {
-    if (causes_.empty())
-        return;
-    std::sort(causes_.begin(), causes_.end(),
-              [](const Span& a, const Span& b) { return a.first < b.first; });
-    // The last line covered by any span starting at or before each span.
-    std::vector<std::size_t> reach(causes_.size());
-    for (std::size_t i = 0; i < causes_.size(); ++i)
-        reach[i] = std::max(causes_[i].last, i > 0 ? reach[i - 1] : 0);
-    const auto covered = [&](std::size_t line) {
-        const auto after =
-            std::upper_bound(causes_.begin(), causes_.end(), line,
-                             [](std::size_t l, const Span& s) { return l < s.first; });
-        return after != causes_.begin() &&
-               reach[static_cast<std::size_t>(after - causes_.begin()) - 1] >= line;
-    };
     std::erase_if(findings_, [&](const Finding& f) {
-        return f.lastLine == 0 && f.line != 0 &&
-               std::find(std::begin(kSymptoms), std::end(kSymptoms), f.name) !=
-                   std::end(kSymptoms) &&
-               covered(f.line);
+        return f.lastLine == 0 && InCause(f.line) &&
+               std::find(std::begin(kSymptoms), std::end(kSymptoms), f.name) != std::end(kSymptoms);
     });
 }
 
