@@ -298,7 +298,9 @@ void ScriptCheck::StringEntry(const LineRequest& request) {
         std::u16string characters;
         for (const char16_t c : escape)
             characters += (characters.empty() ? u"" : u" ") + Quoted(std::u16string(1, c));
-        Add(line_, columns_.value, "literal-escape",
+        // At the escape itself: the value token starts at its column.
+        Add(line_, columns_.value + static_cast<std::size_t>(escape.data() - value.text.data()),
+            "literal-escape",
             Quoted(escape) + u" is no escape here: " + entry + u" stores the " +
                 platform::Decimal(escape.size()) + u" characters " + characters +
                 (escape == u"\\\"" ? u" and its text ends there; write \"\" for a quote"

@@ -240,7 +240,9 @@ void ScriptCheck::Blocks() {
             return;
         const Token second = NextToken(openerCode, first.finish + 1);
         std::u16string what;
-        if (IsOneOf(second.text, kStatements) || IsTypeName(second.text))
+        if (IsOneOf(second.text, kStatements) ||
+            (IsTypeName(second.text) && !platform::KeywordEquals(second.text, u"ICON") &&
+             !platform::KeywordEquals(second.text, u"RCDATA")))
             what = u"the BEGIN block of the " + Shown(second.text) + u" statement on line " +
                    Dec(opener);
         else

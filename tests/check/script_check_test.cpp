@@ -104,7 +104,7 @@ std::vector<Row> Rows() {
          "STRINGTABLE\nBEGIN\n1 \"a\"\n#ifdef DEBUG\n2 \"b\"\n#endif\nEND\n",
          // entry 3 under the key 2: the #ifdef took a number
          {{4, 1, "preprocessor-line", 6}, {5, 1, "string-number"}}},
-        {"escape kept", "BEGIN\n1 \"Line1\\nLine2\"\n", {{2, 3, "literal-escape"}}},
+        {"escape kept", "BEGIN\n1 \"Line1\\nLine2\"\n", {{2, 9, "literal-escape"}}},
         {"comment in a block",
          "STRINGTABLE\nBEGIN\n1 \"a\"\n/* tray */\nEND\n",
          {{4, 1, "block-comment"}}},
@@ -264,6 +264,11 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
          "block-as-strings",
          {u"the BEGIN block of the VERSIONINFO statement on line 2 (lines 3-8) becomes string "
           u"entries 1-2"}},
+        {"a block after an ICON line is told as one",
+         "1 ICON a.ico\nBEGIN\n1 \"a\"\nEND\n",
+         2,
+         "block-as-strings",
+         {u"the BEGIN block after 1 ICON a.ico on line 1 (lines 2-4) becomes string entry 1"}},
         {"a statement writes nothing",
          "1 VERSIONINFO\nBEGIN\nEND\n",
          1,
