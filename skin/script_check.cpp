@@ -308,8 +308,10 @@ void ScriptCheck::StringEntry(const LineRequest& request) {
     }
     if (!value.text.empty() && value.text.front() == u'"' && !IsOneQuotedString(value.text))
         Add(line_, columns_.value, "value-not-one-string",
-            Quoted(Shown(value.text)) + u" is not one quoted string: " + entry + u" stores " +
-                Quoted(Shown(request.value)));
+            // Both as written, without quotes of the text's own: they hold quotes.
+            Shown(value.text.substr(0, 2 * kQuotedLength)) + u" is not one quoted string: " +
+                entry + u" stores the " + platform::Decimal(request.value.size()) +
+                u" characters " + Shown(request.value.substr(0, 2 * kQuotedLength)));
     if (code.ends_with(u'\\'))
         BackslashAtEnd(code, entry + u" ends here and ");
 }

@@ -27,7 +27,8 @@ struct Finding {
     Severity severity = Severity::Warning;
     std::string_view name; // the stable name the author's guide explains
     std::u16string text;
-    std::u16string word; // the key or file it is about, which a run of them lists
+    std::u16string word;   // the key or file it is about, which a run of them lists
+    std::size_t count = 1; // the findings it stands for: more than one for a run
 
     // A free word in a text is shown up to this many characters, then "...";
     // a path is always shown whole.

@@ -90,6 +90,15 @@ constexpr std::pair<std::string_view, std::string_view> kRunNames[] = {
     {"braces", "braces-run"},
 };
 
+// The name of a finding whose run form is `name`, or `name` itself.
+std::string_view BaseName(std::string_view name) {
+    for (const auto& [base, run] : kRunNames) {
+        if (run == name)
+            return base;
+    }
+    return name;
+}
+
 // A run stands for this many findings of one name or more, each at most
 // kRunGap lines after the one before; fewer stay one finding each.
 constexpr std::size_t kRunLeast = 4;
@@ -500,14 +509,16 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const Finding& x = findings_[a];
         const Finding& y = findings_[b];
-        return std::tie(x.name, x.line, x.column) < std::tie(y.name, y.line, y.column);
+        return std::tuple(BaseName(x.name), x.line, x.column) <
+               std::tuple(BaseName(y.name), y.line, y.column);
     });
     const bool all = gap == std::numeric_limits<std::size_t>::max();
     std::vector<bool> gone(findings_.size(), false);
     for (std::size_t i = 0; i < order.size();) {
         const Finding& head = findings_[order[i]];
         std::size_t j = i + 1;
-        while (j < order.size() && findings_[order[j]].name == head.name) {
+        const std::string_view base = BaseName(head.name);
+        while (j < order.size() && BaseName(findings_[order[j]].name) == base) {
             const std::size_t before = findings_[order[j - 1]].LastLine();
             const std::size_t line = findings_[order[j]].line;
             if (line > before && line - before > gap)
@@ -515,12 +526,12 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
             ++j;
         }
         const auto run = std::find_if(std::begin(kRunNames), std::end(kRunNames),
-                                      [&](const auto& p) { return p.first == head.name; });
+                                      [&](const auto& p) { return p.first == base; });
         // Span findings are one per cause; only the last resort folds them too.
         const bool cause =
-            std::find(std::begin(kCauses), std::end(kCauses), head.name) != std::end(kCauses);
+            std::find(std::begin(kCauses), std::end(kCauses), base) != std::end(kCauses);
         if (j - i < least || run == std::end(kRunNames) || head.line == 0 || (cause && !all) ||
-            (!only.empty() && head.name != only)) {
+            (!only.empty() && base != only)) {
             i = j;
             continue;
         }
@@ -528,9 +539,11 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
         folded.name = run->second;
         folded.lastLine = findings_[order[j - 1]].LastLine();
         const std::u16string lines = Lines(folded.line, folded.lastLine);
+        folded.count = 0;
         std::vector<std::u16string> words;
         for (std::size_t k = i; k < j; ++k) {
             const Finding& member = findings_[order[k]];
+            folded.count += member.count;
             folded.severity = std::max(folded.severity, member.severity);
             if (!member.word.empty() &&
                 std::find(words.begin(), words.end(), member.word) == words.end())
@@ -544,7 +557,7 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
             list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Cut(words[k]));
         if (words.size() > kRunWords)
             list += u", ...";
-        const std::u16string count = Dec(j - i);
+        const std::u16string count = Dec(folded.count);
         if (run->first == "id-not-found") {
             folded.text = (includeLine_ != 0 && includeLine_ < folded.line
                                ? Shown(AsWritten(Code(includeLine_))) + u" on line " +
@@ -582,10 +595,11 @@ void ScriptCheck::Finish() {
         std::unordered_map<std::string_view, std::size_t> counts;
         std::size_t total = 0;
         for (const Finding& f : findings_) {
-            if (f.line != 0 && std::find_if(std::begin(kRunNames), std::end(kRunNames),
-                                            [&](const auto& p) { return p.first == f.name; }) !=
-                                   std::end(kRunNames))
-                ++counts[f.name];
+            const std::string_view base = BaseName(f.name);
+            if (f.line != 0 &&
+                std::find_if(std::begin(kRunNames), std::end(kRunNames),
+                             [&](const auto& p) { return p.first == base; }) != std::end(kRunNames))
+                ++counts[base];
             total += f.line != 0;
         }
         const auto most =

@@ -304,7 +304,7 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
          "BEGIN\n1 \"Name\",\n",
          2,
          "value-not-one-string",
-         {u"stores \"Name\""}},
+         {u"entry 1 stores the 4 characters Name"}},
         {"braces name the lost entries",
          "STRINGTABLE\n{\n1 \"a\"\n2 \"b\"\n}\n",
          2,
