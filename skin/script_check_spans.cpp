@@ -102,7 +102,7 @@ std::string_view BaseName(std::string_view name) {
 // A run stands for this many findings of one name or more, each at most
 // kRunGap lines after the one before; fewer stay one finding each.
 constexpr std::size_t kRunLeast = 4;
-constexpr std::size_t kRunGap = 3;
+constexpr std::size_t kRunGap = 10;
 // Words a run lists before "...".
 constexpr std::size_t kRunWords = 3;
 // Lines between two preprocessor lines of one run, at most.
@@ -545,7 +545,8 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
             const Finding& member = findings_[order[k]];
             folded.count += member.count;
             folded.severity = std::max(folded.severity, member.severity);
-            if (!member.word.empty() &&
+            // The first few distinct words, and one more to know that there are more.
+            if (!member.word.empty() && words.size() <= kRunWords &&
                 std::find(words.begin(), words.end(), member.word) == words.end())
                 words.push_back(member.word);
             gone[order[k]] = k != i;
