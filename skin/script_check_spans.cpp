@@ -504,21 +504,23 @@ void ScriptCheck::Absorb() {
 void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only) {
     // Findings of one name in line order; a run takes the place of its first.
     std::vector<std::size_t> order(findings_.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
+    std::vector<std::string_view> bases(findings_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
+        bases[i] = BaseName(findings_[i].name);
+    }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const Finding& x = findings_[a];
         const Finding& y = findings_[b];
-        return std::tuple(BaseName(x.name), x.line, x.column) <
-               std::tuple(BaseName(y.name), y.line, y.column);
+        return std::tie(bases[a], x.line, x.column) < std::tie(bases[b], y.line, y.column);
     });
     const bool all = gap == std::numeric_limits<std::size_t>::max();
     std::vector<bool> gone(findings_.size(), false);
     for (std::size_t i = 0; i < order.size();) {
         const Finding& head = findings_[order[i]];
         std::size_t j = i + 1;
-        const std::string_view base = BaseName(head.name);
-        while (j < order.size() && BaseName(findings_[order[j]].name) == base) {
+        const std::string_view base = bases[order[i]];
+        while (j < order.size() && bases[order[j]] == base) {
             const std::size_t before = findings_[order[j - 1]].LastLine();
             const std::size_t line = findings_[order[j]].line;
             if (line > before && line - before > gap)
