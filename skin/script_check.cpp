@@ -19,70 +19,56 @@ namespace {
 constexpr char16_t kFilesFolder[] = u"Files\\";
 constexpr std::size_t kQuotedLength = Finding::kQuotedLength;
 
-void AppendQuoted(std::u16string& out, std::u16string_view text) {
-    out += u'"';
+// A free word in quotes, cut after kQuotedLength characters.
+std::u16string Quoted(std::u16string_view text) {
+    std::u16string out = u"\"";
     if (text.size() <= kQuotedLength) {
         out += text;
     } else {
         out += text.substr(0, kQuotedLength);
         out += u"...";
     }
-    out += u'"';
+    return out + u'"';
 }
 
-std::u16string Quoted(std::u16string_view text) {
-    std::u16string out;
-    AppendQuoted(out, text);
-    return out;
+// A path in quotes, whole.
+std::u16string QuotedPath(std::u16string_view path) {
+    return u"\"" + std::u16string(path) + u"\"";
 }
 
-void AppendNoticeText(std::u16string& out, ReaderNotice notice, std::u16string_view text) {
+std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
     switch (notice) {
     case ReaderNotice::UnknownLine:
-        AppendQuoted(out, text);
-        out += u" starts no statement: the line asks for nothing";
-        return;
+        return Quoted(text) + u" starts no statement: the line asks for nothing";
     case ReaderNotice::NoKindKeyword:
-        out += u"no RCDATA or ICON of its own: the line asks for nothing";
-        return;
+        return u"no RCDATA or ICON of its own: the line asks for nothing";
     case ReaderNotice::MissingValue:
-        out += u"no file name or value after ";
-        AppendQuoted(out, text);
-        out += u": the line asks for nothing";
-        return;
+        return u"no file name or value after " + Quoted(text) + u": the line asks for nothing";
     case ReaderNotice::LoneToken:
-        out += u"a single token in a string block gives no entry (a comma ends no token)";
-        return;
+        return std::u16string(u"a single token in a string block gives no entry") +
+               (text.find(u',') != std::u16string_view::npos ? u" (a comma ends no token)" : u"");
     case ReaderNotice::EmptyString:
-        out += u"an empty string gives no entry: the next entry takes its number";
-        return;
+        return u"an empty string gives no entry: the next entry takes its number";
     case ReaderNotice::ExtraWords:
-        out += u"ignored after the value: ";
-        AppendQuoted(out, text);
-        return;
+        // Last in the text and given as it stands, so its own quotes are not doubled.
+        return u"ignored after the value: " +
+               std::u16string(text.substr(0, std::min(text.size(), 2 * kQuotedLength))) +
+               (text.size() > 2 * kQuotedLength ? u"..." : u"");
     case ReaderNotice::CommentInQuotes:
-        out += u"\"//\" inside quotes starts a comment: the line is cut here";
-        return;
+        return u"\"//\" inside quotes starts a comment: the line is cut here";
     case ReaderNotice::UnclosedQuote:
-        out += u"quote never closed: the value runs to the end of the line";
-        return;
+        return u"quote never closed: the value runs to the end of the line";
     case ReaderNotice::OptionWord:
-        AppendQuoted(out, text);
-        out += u" stands where the file name belongs: the third word is the file";
-        return;
+        return Quoted(text) + u" stands where the file name belongs: the third word is the file";
     case ReaderNotice::DefineInStrings:
-        out += u"#define inside a string block defines nothing and ends the entries";
-        return;
+        return u"#define inside a string block defines nothing and ends the entries";
     case ReaderNotice::DefineCarried:
-        AppendQuoted(out, text);
-        out += u" is no #define: the line defines a name only because the state carried over "
-               u"from the line before";
-        return;
+        return Quoted(text) + u" is no #define: the line defines a name only because the state "
+                              u"carried over from the line before";
     case ReaderNotice::DefineNotNumber:
-        AppendQuoted(out, text);
-        out += u" reads as no number: the name is defined as 0";
-        return;
+        return Quoted(text) + u" reads as no number: the name is defined as 0";
     }
+    return {};
 }
 
 // Line and column (1-based) of byte `offset` of text in a single-byte code
@@ -102,29 +88,90 @@ std::pair<std::size_t, std::size_t> BytePosition(std::span<const std::uint8_t> b
     return {line, offset - start + 1};
 }
 
+bool IsHexDigit(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// The first escape of the resource language in a raw value token that the
+// build keeps as it stands ("\n", "\t", "\r", "\"", "\0", "\x41"), as written;
+// empty when there is none. "\\" is the build's own escape.
+std::u16string_view KeptEscape(std::u16string_view token) {
+    for (std::size_t i = 0; i + 1 < token.size(); ++i) {
+        if (token[i] != u'\\')
+            continue;
+        const char16_t next = token[i + 1];
+        if (next == u'\\') {
+            ++i;
+            continue;
+        }
+        if (next == u'n' || next == u't' || next == u'r' || next == u'"' || next == u'0')
+            return token.substr(i, 2);
+        if (next == u'x' && i + 2 < token.size() && IsHexDigit(token[i + 2])) {
+            std::size_t end = i + 2;
+            while (end < token.size() && end < i + 6 && IsHexDigit(token[end]))
+                ++end;
+            return token.substr(i, end - i);
+        }
+    }
+    return {};
+}
+
+// True when a token that opens a quote is one quoted string and nothing more.
+bool IsOneQuotedString(std::u16string_view token) {
+    std::size_t i = 1;
+    while (i < token.size()) {
+        if (token[i] == u'"') {
+            if (i + 1 < token.size() && token[i + 1] == u'"') {
+                i += 2;
+                continue;
+            }
+            return i + 1 == token.size();
+        }
+        ++i;
+    }
+    return true; // never closed: the unclosed-quote notice tells it
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- one script
 
 Finding& ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view name,
-                          Message message, std::u16string_view word) {
+                          std::u16string text, std::u16string_view word) {
     Finding& finding = findings_.emplace_back();
-    finding.texts = texts_;
     finding.line = line;
-    finding.column = column;
+    finding.column = EditorColumn(line, column);
     finding.name = name;
-    finding.message = message;
-    // Only what the text shows is kept: a word longer than that is cut anyway.
-    word = word.substr(0, message == Message::Whole ? word.size() : Finding::kQuotedWord);
-    finding.wordAt = texts_->words.size();
-    finding.wordLength = word.size();
-    texts_->words += word;
+    finding.text = std::move(text);
+    finding.word = word;
     return finding;
 }
 
+std::size_t ScriptCheck::EditorColumn(std::size_t line, std::size_t column) const {
+    if (!utf8Shown_ || line == 0 || line > lines_.size() || column <= 1)
+        return column;
+    const std::u16string_view before = std::u16string_view(lines_[line - 1]).substr(0, column - 1);
+    const std::string bytes = platform::Utf16ToAnsi(before);
+    if (bytes.size() != before.size())
+        return column; // a code page of more than one byte per character: left as it is
+    const auto characters = std::count_if(bytes.begin(), bytes.end(), [](char c) {
+        return (static_cast<std::uint8_t>(c) & 0xC0) != 0x80;
+    });
+    return static_cast<std::size_t>(characters) + 1;
+}
+
+std::u16string ScriptCheck::Shown(std::u16string_view word) const {
+    if (!utf8Shown_)
+        return std::u16string(word);
+    const std::string bytes = platform::Utf16ToAnsi(word);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (!IsWellFormedUtf8({data, bytes.size()}))
+        return std::u16string(word);
+    return platform::Utf8ToUtf16(bytes);
+}
+
 void ScriptCheck::Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) {
-    Add(line_, column, ReaderNoticeName(notice), Message::Notice, text).numbers[0] =
-        static_cast<std::uint64_t>(notice);
+    Add(line_, column, ReaderNoticeName(notice), NoticeText(notice, Shown(text)));
 }
 
 void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
@@ -138,7 +185,7 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
         if (marker)
             return;
         if ((*first == 0) != (*second == 0)) {
-            Add(1, 1, "utf16-no-marker", Message::Whole,
+            Add(1, 1, "utf16-no-marker",
                 u"looks like UTF-16 without a byte-order mark: the build reads it as ANSI text up "
                 u"to the first zero byte; save it as UTF-16 with a marker");
             return;
@@ -153,12 +200,14 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
         return;
     const auto [line, column] = BytePosition(bytes, static_cast<std::size_t>(high - bytes.begin()));
     if (IsWellFormedUtf8(bytes)) {
-        Add(line, column, "utf8-no-marker", Message::Whole,
+        // Positions and words from here on as the author's editor shows them.
+        utf8Shown_ = true;
+        Add(line, column, "utf8-no-marker",
             u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 on "
             u"Linux, the system's on Windows), so the text comes out garbled; save it as UTF-8 "
             u"with a marker");
     } else {
-        Add(line, column, "ansi-text", Message::Whole,
+        Add(line, column, "ansi-text",
             u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 on "
             u"Linux and the system's on Windows, so the two builds can differ; save it as UTF-8 "
             u"with a marker");
@@ -166,11 +215,11 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
 }
 
 void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
-    Encoding(bytes);
     std::vector<std::size_t> broken;
     std::vector<std::size_t> lineStarts;
     const std::u16string text = DecodeScriptText(bytes, broken);
-    const std::vector<std::u16string> lines = SplitScriptLines(text, lineStarts);
+    lines_ = SplitScriptLines(text, lineStarts);
+    Encoding(bytes);
 
     // One finding for each line with broken UTF-8 sequences, at the first.
     std::size_t lastBrokenLine = 0;
@@ -182,41 +231,111 @@ void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
         if (line == lastBrokenLine)
             continue;
         lastBrokenLine = line;
-        Add(line, at - *(next - 1) + 1, "broken-utf8", Message::BrokenUtf8);
+        Add(line, at - *(next - 1) + 1, "broken-utf8",
+            u"bytes that are no UTF-8 character: the build reads U+FFFD in their place");
     }
 
+    records_.assign(lines_.size(), {});
+    covered_.assign(lines_.size() + 1, false);
     ScriptLineState state = ScriptLineState::None;
-    for (line_ = 1; line_ <= lines.size(); ++line_) {
-        LineRequest request = ReadScriptLine(lines[line_ - 1], state, *this);
+    for (line_ = 1; line_ <= lines_.size(); ++line_) {
+        records_[line_ - 1].before = state;
+        LineRequest request = ReadScriptLine(lines_[line_ - 1], state, *this);
+        records_[line_ - 1].request = request.kind;
         Apply(request);
     }
+}
+
+// The column of the last character of a line's code.
+std::size_t ScriptCheck::EndColumn(std::u16string_view code) const {
+    return static_cast<std::size_t>(code.data() - lines_[line_ - 1].data()) + code.size();
+}
+
+void ScriptCheck::Cover(Span span) {
+    for (std::size_t line = span.first; line <= span.last && line < covered_.size(); ++line)
+        covered_[line] = true;
+}
+
+// A line of a string block that ends in "\": the next line is read on its
+// own, and what it and this line leave is this finding's.
+void ScriptCheck::BackslashAtEnd(std::u16string_view code, std::u16string_view entry) {
+    if (line_ >= lines_.size())
+        return;
+    Add(line_, EndColumn(code), "backslash-at-end",
+        u"a \\ at the end joins no lines: " + std::u16string(entry) + u"line " +
+            platform::Decimal(line_ + 1) + u" is read on its own")
+        .lastLine = line_ + 1;
+    Cover({line_, line_ + 1});
+}
+
+void ScriptCheck::StringEntry(const LineRequest& request) {
+    ++entries_;
+    records_[line_ - 1].entry = entries_;
+    const std::int32_t key = defines_.Resolve(request.keyToken);
+    if (key > 0 && key != entries_)
+        Add(line_, columns_.key, "string-number",
+            u"this entry is string " + platform::Decimal(static_cast<std::uint64_t>(entries_)) +
+                u", not " + platform::Decimal(static_cast<std::uint64_t>(key)) +
+                u": strings are numbered in file order",
+            request.keyToken);
+    if (request.value.size() > kMaxStringLength)
+        Add(line_, columns_.value, "string-cut",
+            u"the string has " + platform::Decimal(request.value.size()) + u" characters: cut to " +
+                platform::Decimal(kMaxStringLength));
+
+    // What the resource language would have read otherwise. The usual entry,
+    // a key and one quoted text without a backslash, is read no further.
+    const std::u16string_view code = Code(line_);
+    if (code.find(u'\\') == std::u16string_view::npos && code.ends_with(u'"') &&
+        std::count(code.begin(), code.end(), u'"') == 2)
+        return;
+    const Token key1 = NextToken(code, 1);
+    const Token value = NextToken(code, key1.finish + 1);
+    const std::u16string entry =
+        u"entry " + platform::Decimal(static_cast<std::uint64_t>(entries_));
+    const std::u16string_view escape = KeptEscape(value.text);
+    if (!escape.empty()) {
+        std::u16string characters;
+        for (const char16_t c : escape)
+            characters += (characters.empty() ? u"" : u" ") + Quoted(std::u16string(1, c));
+        // At the escape itself: the value token starts at its column.
+        Add(line_, columns_.value + static_cast<std::size_t>(escape.data() - value.text.data()),
+            "literal-escape",
+            Quoted(escape) + u" is no escape here: " + entry + u" stores the " +
+                platform::Decimal(escape.size()) + u" characters " + characters +
+                (escape == u"\\\"" ? u" and its text ends there; write \"\" for a quote"
+                                   : u"; write the character itself, or use a second entry"));
+    }
+    if (!value.text.empty() && value.text.front() == u'"' && !IsOneQuotedString(value.text))
+        Add(line_, columns_.value, "value-not-one-string",
+            // Both as written, without quotes of the text's own: they hold quotes.
+            Shown(value.text.substr(0, 2 * kQuotedLength)) + u" is not one quoted string: " +
+                entry + u" stores the " + platform::Decimal(request.value.size()) +
+                u" characters " + Shown(request.value.substr(0, 2 * kQuotedLength)));
+    if (code.ends_with(u'\\'))
+        BackslashAtEnd(code, entry + u" ends here and ");
 }
 
 void ScriptCheck::Apply(LineRequest& request) {
     switch (request.kind) {
     case RequestKind::Nothing:
+        if (records_[line_ - 1].before == ScriptLineState::Strings &&
+            Code(line_).ends_with(u'\\') && Code(line_).size() > 1)
+            BackslashAtEnd(Code(line_), u"");
         return;
-    case RequestKind::StringEntry: {
-        ++entries_;
-        if (entries_ >= kStringBlockEntries)
-            Add(line_, columns_.key, "string-unreachable", Message::StringUnreachable).numbers = {
-                static_cast<std::uint64_t>(entries_), 0};
-        const std::int32_t key = defines_.Resolve(request.keyToken);
-        if (key > 0 && key != entries_)
-            Add(line_, columns_.key, "string-number", Message::StringNumber).numbers = {
-                static_cast<std::uint64_t>(entries_), static_cast<std::uint64_t>(key)};
-        if (request.value.size() > kMaxStringLength)
-            Add(line_, columns_.value, "string-cut", Message::StringCut).numbers = {
-                request.value.size(), 0};
+    case RequestKind::StringEntry:
+        StringEntry(request);
         return;
-    }
     case RequestKind::Define: {
         const std::u16string name = request.define.Name;
         const std::size_t first = defines_.AddAndFindFirst(std::move(request.define));
         defineLines_.push_back(line_);
+        records_[line_ - 1].define = static_cast<std::uint32_t>(defineLines_.size());
         if (first + 1 != defineLines_.size())
-            Add(line_, columns_.kind, "define-again", Message::DefineAgain, name).numbers = {
-                defineLines_[first], 0};
+            Add(line_, columns_.kind, "define-again",
+                Quoted(Shown(name)) + u" is already defined on line " +
+                    platform::Decimal(defineLines_[first]) + u": this value is never used",
+                name);
         return;
     }
     case RequestKind::RcData:
@@ -224,35 +343,38 @@ void ScriptCheck::Apply(LineRequest& request) {
         break;
     }
     const std::int32_t n = defines_.Resolve(request.keyToken);
+    const std::u16string key = Shown(request.keyToken);
     switch (UseOfResolvedKey(n)) {
     case KeyUse::OutOfRange:
-        // Kept as the 64-bit pattern of the signed value.
-        Add(line_, columns_.key, "id-out-of-range", Message::IdOutOfRange, request.keyToken)
-            .numbers = {static_cast<std::uint64_t>(std::int64_t{n}), 0};
+        Add(line_, columns_.key, "id-out-of-range",
+            u"resource id " + Quoted(key) + u" is " +
+                platform::Utf8ToUtf16(std::to_string(std::int64_t{n})) +
+                u", outside 1 to 65535: the build skips the line",
+            key);
         return;
     case KeyUse::StringName:
-        Add(line_, columns_.key, "id-not-found", Message::IdNotFound, request.keyToken);
+        Add(line_, columns_.key, "id-not-found",
+            u"resource id " + Quoted(key) + u" not found: written under that text as a string name",
+            key);
         break;
     case KeyUse::Number:
         break;
     }
     const bool icon = request.kind == RequestKind::Icon;
-    std::size_t earlier = 0;
+    std::size_t previous = 0;
     if (UseOfResolvedKey(n) == KeyUse::Number) {
         // Numbered resources, the usual kind, by kind and number in one table.
         if (numberedLines_.empty())
             numberedLines_.resize(2 * 0x10000);
-        std::size_t& first = numberedLines_[(icon ? 0x10000 : 0) + static_cast<std::size_t>(n)];
-        earlier = std::exchange(first, first != 0 ? first : line_);
+        previous = std::exchange(numberedLines_[(icon ? 0x10000 : 0) + static_cast<std::size_t>(n)],
+                                 line_);
     } else {
-        const auto [first, added] =
-            namedLines_.try_emplace((icon ? u'I' : u'R') + request.keyToken, line_);
-        earlier = added ? 0 : first->second;
+        std::size_t& last = namedLines_[(icon ? u'I' : u'R') + request.keyToken];
+        previous = std::exchange(last, line_);
     }
-    if (earlier != 0)
-        Add(line_, columns_.key, "written-twice", Message::WrittenTwice, request.keyToken)
-            .numbers = {icon ? 1u : 0u, earlier};
-    references_.push_back({line_, columns_.value, request.kind, std::move(request.value)});
+    references_.push_back({line_, EditorColumn(line_, columns_.value),
+                           EditorColumn(line_, columns_.key), request.kind,
+                           std::move(request.value), key, previous});
 }
 
 // ---------------------------------------------------------------- the folders
@@ -359,50 +481,81 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
     return u"an image it lists lies outside the file";
 }
 
-void CheckReference(SkinFolder& folder, const FileReference& reference, const Finding& where,
-                    std::set<std::u16string>& used, std::deque<Finding>& findings,
-                    platform::FileBytes& buffer) {
+// The findings about the file a line names, and whether the resource of
+// that line is written (replacing one of an earlier line).
+void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCheck& script,
+                    std::set<std::u16string>& used, platform::FileBytes& buffer) {
+    const std::u16string shown =
+        script.Shown(platform::JoinPath(u"", kFilesFolder + reference.name));
     const auto add = [&](std::string_view name, std::u16string text) {
-        Finding& finding = findings.emplace_back(where);
-        finding.name = name;
-        finding.wordLength = text.size();
-        finding.texts =
-            std::make_shared<const FindingTexts>(FindingTexts{where.File(), std::move(text)});
+        script.Add(0, 0, name, std::move(text), shown);
+        Finding& finding = script.Findings().back();
+        finding.line = reference.line;
+        finding.column = reference.column;
     };
-    const std::u16string shown = platform::JoinPath(u"", kFilesFolder + reference.name);
+    // What becomes of the resource: written, deleted (an empty data file) or
+    // not written at all.
+    enum class Outcome { Written, Deleted, NotWritten } outcome = Outcome::NotWritten;
     const Located located = folder.Locate(reference.name);
     switch (located.what) {
     case Located::What::Missing:
-        add("file-not-found", u"file " + Quoted(shown) + u" not found");
-        return;
+        add("file-not-found", u"file " + QuotedPath(shown) + u" not found");
+        break;
     case Located::What::Folder:
-        add("file-is-folder", Quoted(shown) + u" is a folder, not a file");
-        return;
-    case Located::What::File:
+        add("file-is-folder", QuotedPath(shown) + u" is a folder, not a file");
+        break;
+    case Located::What::File: {
+        used.insert(located.onDisk);
+        if (located.caseDiffers)
+            add("file-case", QuotedPath(script.Shown(reference.name)) + u" is " +
+                                 QuotedPath(script.Shown(located.onDisk)) +
+                                 u" on disk: found on Windows, not found on Linux");
+        const std::u16string path = folder.Path(kFilesFolder + located.onDisk);
+        if (!platform::ReadWholeFile(path, platform::OpenMode::ReadShareRead, buffer)) {
+            add("file-unreadable", QuotedPath(shown) + u" cannot be read: " +
+                                       platform::SystemErrorText(platform::LastError()));
+            break;
+        }
+        outcome = Outcome::Written;
+        if (reference.kind == RequestKind::RcData && buffer.empty()) {
+            add("empty-data",
+                QuotedPath(shown) + u" is empty: the build deletes the resource instead");
+            outcome = Outcome::Deleted;
+        }
+        if (reference.kind == RequestKind::Icon && !acWorkRes::ParseIconFile(buffer.Bytes())) {
+            add("bad-icon",
+                QuotedPath(shown) + u" is no icon the build takes: " + IconProblem(buffer.Bytes()));
+            outcome = Outcome::NotWritten;
+        }
         break;
     }
-    used.insert(located.onDisk);
-    if (located.caseDiffers)
-        add("file-case", Quoted(reference.name) + u" is " + Quoted(located.onDisk) +
-                             u" on disk: found on Windows, not found on Linux");
-    const std::u16string path = folder.Path(kFilesFolder + located.onDisk);
-    if (!platform::ReadWholeFile(path, platform::OpenMode::ReadShareRead, buffer)) {
-        add("file-unreadable", Quoted(shown) + u" cannot be read: " +
-                                   platform::SystemErrorText(platform::LastError()));
-        return;
     }
-    if (reference.kind == RequestKind::RcData && buffer.empty())
-        add("empty-data", Quoted(shown) + u" is empty: the build deletes the resource instead");
-    if (reference.kind == RequestKind::Icon && !acWorkRes::ParseIconFile(buffer.Bytes()))
-        add("bad-icon",
-            Quoted(shown) + u" is no icon the build takes: " + IconProblem(buffer.Bytes()));
-}
-
-bool Earlier(const Finding& a, const Finding& b) {
-    return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+    if (reference.previous == 0)
+        return;
+    std::u16string text = (reference.kind == RequestKind::Icon ? u"icon " : u"data ") +
+                          Quoted(reference.key) + u" is also written on line " +
+                          platform::Decimal(reference.previous);
+    switch (outcome) {
+    case Outcome::Written:
+        text += u": this one replaces it";
+        break;
+    case Outcome::Deleted:
+        text += u": this one deletes it";
+        break;
+    case Outcome::NotWritten:
+        text += u": this line's file is not written, so it replaces nothing";
+        break;
+    }
+    add("written-twice", std::move(text));
+    script.Findings().back().column = reference.keyColumn;
+    script.Findings().back().word = reference.key;
 }
 
 } // namespace
+
+std::size_t FindingLimit(std::size_t lines) {
+    return std::max<std::size_t>(lines / 8, 25);
+}
 
 std::size_t CheckReport::Count(Severity severity) const {
     return static_cast<std::size_t>(
@@ -424,7 +577,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
                 notes.push_back(
                     Finding::Whole(target.OutputModule, 0, 0, Severity::Note, "stale-module",
                                    u"no script " +
-                                       Quoted(platform::JoinPath(
+                                       QuotedPath(platform::JoinPath(
                                            u"", kFilesFolder + std::u16string(target.ScriptFile))) +
                                        u" builds this module: the build leaves it as it is"));
             continue;
@@ -435,7 +588,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         if (located.caseDiffers)
             report.findings.push_back(
                 Finding::Whole(shown, 0, 0, Severity::Warning, "file-case",
-                               u"the builder looks for " + Quoted(target.ScriptFile) +
+                               u"the builder looks for " + QuotedPath(target.ScriptFile) +
                                    u": found on Windows, not found on Linux"));
         if (!platform::ReadWholeFile(folder.Path(shown), platform::OpenMode::ReadShareRead,
                                      buffer)) {
@@ -447,17 +600,12 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         ++report.scripts;
         ScriptCheck script(shown);
         script.Read(buffer.Bytes());
-        std::deque<Finding>& findings = script.Findings();
-        Finding where;
-        where.texts = script.Texts();
-        for (const FileReference& reference : script.References()) {
-            where.line = reference.line;
-            where.column = reference.column;
-            CheckReference(folder, reference, where, used, findings, buffer);
-        }
-        std::stable_sort(findings.begin(), findings.end(), Earlier);
-        report.findings.insert(report.findings.end(), std::make_move_iterator(findings.begin()),
-                               std::make_move_iterator(findings.end()));
+        for (const FileReference& reference : script.References())
+            CheckReference(folder, reference, script, used, buffer);
+        script.Finish();
+        report.findings.insert(report.findings.end(),
+                               std::make_move_iterator(script.Findings().begin()),
+                               std::make_move_iterator(script.Findings().end()));
     }
 
     // What "Used files" would leave behind, in name order.
@@ -478,86 +626,13 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
 Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column, Severity severity,
                        std::string_view name, std::u16string text) {
     Finding finding;
-    finding.wordLength = text.size();
-    finding.texts =
-        std::make_shared<const FindingTexts>(FindingTexts{std::move(file), std::move(text)});
+    finding.file = std::move(file);
     finding.line = line;
     finding.column = column;
     finding.severity = severity;
     finding.name = name;
+    finding.text = std::move(text);
     return finding;
-}
-
-const std::u16string& Finding::File() const {
-    static const std::u16string none;
-    return texts ? texts->file : none;
-}
-
-std::u16string_view Finding::Word() const {
-    if (!texts)
-        return {};
-    return std::u16string_view(texts->words).substr(wordAt, wordLength);
-}
-
-std::u16string Finding::Text() const {
-    const std::u16string_view word = Word();
-    std::u16string out;
-    switch (message) {
-    case Message::Whole:
-        return std::u16string(word);
-    case Message::Notice:
-        AppendNoticeText(out, static_cast<ReaderNotice>(numbers[0]), word);
-        break;
-    case Message::BrokenUtf8:
-        out = u"bytes that are no UTF-8 character: the build reads U+FFFD in their place";
-        break;
-    case Message::StringUnreachable:
-        out = u"string entry ";
-        platform::AppendDecimal(out, numbers[0]);
-        out += u": only entries 1 to ";
-        platform::AppendDecimal(out, kStringBlockEntries - 1);
-        out += u" can be loaded";
-        break;
-    case Message::StringNumber:
-        out = u"this entry is string ";
-        platform::AppendDecimal(out, numbers[0]);
-        out += u", not ";
-        platform::AppendDecimal(out, numbers[1]);
-        out += u": strings are numbered in file order";
-        break;
-    case Message::StringCut:
-        out = u"the string has ";
-        platform::AppendDecimal(out, numbers[0]);
-        out += u" characters: cut to ";
-        platform::AppendDecimal(out, kMaxStringLength);
-        break;
-    case Message::DefineAgain:
-        AppendQuoted(out, word);
-        out += u" is already defined on line ";
-        platform::AppendDecimal(out, numbers[0]);
-        out += u": this value is never used";
-        break;
-    case Message::IdOutOfRange:
-        out = u"resource id ";
-        AppendQuoted(out, word);
-        out += u" is ";
-        out += platform::Utf8ToUtf16(std::to_string(static_cast<std::int64_t>(numbers[0])));
-        out += u", outside 1 to 65535: the build skips the line";
-        break;
-    case Message::IdNotFound:
-        out = u"resource id ";
-        AppendQuoted(out, word);
-        out += u" not found: written under that text as a string name";
-        break;
-    case Message::WrittenTwice:
-        out = numbers[0] != 0 ? u"icon " : u"data ";
-        AppendQuoted(out, word);
-        out += u" is also written on line ";
-        platform::AppendDecimal(out, numbers[1]);
-        out += u": this one replaces it";
-        break;
-    }
-    return out;
 }
 
 std::u16string FindingLine(const Finding& finding) {
@@ -579,7 +654,7 @@ std::u16string FindingLine(const Finding& finding) {
         line += u": error: ";
         break;
     }
-    line += finding.Text();
+    line += finding.text;
     line += u" [";
     line += platform::Utf8ToUtf16(finding.name);
     line += u']';

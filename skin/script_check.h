@@ -5,113 +5,136 @@
 
 #include "skin/script_reader.h"
 
-#include <array>
 #include <cstdint>
-#include <deque>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace skin {
 
 enum class Severity { Note, Warning, Error };
 
-// What a finding's text is made of (see Finding::Text).
-enum class Message : std::uint8_t {
-    Whole,             // Word() is the whole text
-    Notice,            // the reader's notice numbers[0], about Word()
-    BrokenUtf8,        // bytes that are no UTF-8 character
-    StringUnreachable, // string entry numbers[0]
-    StringNumber,      // string entry numbers[0] under key numbers[1]
-    StringCut,         // a string of numbers[0] characters
-    DefineAgain,       // the name Word(), first defined on line numbers[0]
-    IdOutOfRange,      // the key Word(), resolved to the 32-bit value numbers[0]
-    IdNotFound,        // the key Word()
-    WrittenTwice,      // the key Word() of an icon (numbers[0] 1) or data, first on line numbers[1]
-};
-
-// What the findings of a script point into: the script's path and the words
-// their messages quote, one after the other.
-struct FindingTexts {
-    std::u16string file; // relative to the program folder, "\"-separated
-    std::u16string words;
-};
-
-// A finding keeps what its text is made of and builds the text when asked:
-// a script with a finding on every other line then costs a few numbers and
-// a place in the script's words for each.
+// One finding as a plain value: where, how bad, its stable name and its text.
+// A finding about a stretch of lines (one cause reaching over them) stands at
+// the first and gives the last in `lastLine`.
 struct Finding {
-    std::shared_ptr<const FindingTexts> texts;
-    std::size_t line = 0;   // 1-based; 0 for a finding about a whole file
-    std::size_t column = 0; // 1-based, in UTF-16 code units of the line
+    std::u16string file;      // relative to the program folder, "\"-separated
+    std::size_t line = 0;     // 1-based; 0 for a finding about a whole file
+    std::size_t column = 0;   // 1-based, in characters as the author's editor counts them
+    std::size_t lastLine = 0; // the span's last line; 0 for a finding of one line
     Severity severity = Severity::Warning;
-    Message message = Message::Whole;
     std::string_view name; // the stable name the author's guide explains
-    // The text, or the word it quotes (cut after kQuotedWord code units), in texts->words.
-    std::size_t wordAt = 0;
-    std::size_t wordLength = 0;
-    std::array<std::uint64_t, 2> numbers{};
+    std::u16string text;
+    std::u16string word;   // the key or file it is about, which a run of them lists
+    std::size_t count = 1; // the findings it stands for: more than one for a run
 
-    // A quoted word is shown up to this many code units, then "...".
+    // A free word in a text is shown up to this many characters, then "...";
+    // a path is always shown whole.
     static constexpr std::size_t kQuotedLength = 40;
-    static constexpr std::size_t kQuotedWord = kQuotedLength + 1;
 
-    // A finding whose text is given whole.
     static Finding Whole(std::u16string file, std::size_t line, std::size_t column,
                          Severity severity, std::string_view name, std::u16string text);
 
-    const std::u16string& File() const;
-    std::u16string_view Word() const;
-    std::u16string Text() const;
+    const std::u16string& File() const { return file; }
+    const std::u16string& Text() const { return text; }
+    std::size_t LastLine() const { return lastLine > line ? lastLine : line; }
 };
 
 // A data or icon file that a line asks for, with the identifier it goes under.
 struct FileReference {
     std::size_t line = 0;
     std::size_t column = 0; // of the value token
+    std::size_t keyColumn = 0;
     RequestKind kind = RequestKind::Nothing;
-    std::u16string name; // relative to Files\, as the line gives it
+    std::u16string name;      // relative to Files\, as the line gives it
+    std::u16string key;       // the key token
+    std::size_t previous = 0; // the previous line that wrote the same resource, 0 for none
 };
 
 // One script read line by line as the build reads it, with what the reader
 // drops and the rules that need the whole script (string numbers, #define
-// names, identifiers, resources written twice, the encoding). Touches no file.
+// names, identifiers, statements and blocks of the resource language that a
+// skin script does not have, the encoding). Touches no file.
+//
+// Read gives a finding for each line; Finish then folds them into one
+// finding per cause (a block, a statement, a comment, a run of preprocessor
+// lines, a run of one finding) and sorts them.
 class ScriptCheck final : private ScriptReaderSink {
 public:
-    explicit ScriptCheck(std::u16string scriptFile)
-        : texts_(std::make_shared<FindingTexts>(FindingTexts{std::move(scriptFile), {}})) {}
+    explicit ScriptCheck(std::u16string scriptFile) : file_(std::move(scriptFile)) {}
     void Read(std::span<const std::uint8_t> bytes);
+    void Finish();
 
-    std::deque<Finding>& Findings() { return findings_; }
-    std::shared_ptr<const FindingTexts> Texts() const { return texts_; }
+    std::vector<Finding>& Findings() { return findings_; }
     const std::vector<FileReference>& References() const { return references_; }
+    const std::u16string& File() const { return file_; }
+
+    // A finding on `line` at the reader's `column` (UTF-16 code units of the
+    // line as the build decoded it).
+    Finding& Add(std::size_t line, std::size_t column, std::string_view name, std::u16string text,
+                 std::u16string_view word = {});
+    // A word of the script as its author's editor shows it.
+    std::u16string Shown(std::u16string_view word) const;
 
 private:
+    // What the reader did with one line.
+    struct LineRecord {
+        ScriptLineState before = ScriptLineState::None;
+        RequestKind request = RequestKind::Nothing;
+        std::int32_t entry = 0;   // the string entry it became, 0 for none
+        std::uint32_t define = 0; // the #define record it added, plus one; 0 for none
+    };
+    struct Span {
+        std::size_t first = 0, last = 0; // 1-based lines
+    };
+
     void Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) override;
     void Columns(const TokenColumns& columns) override { columns_ = columns; }
 
     void Encoding(std::span<const std::uint8_t> bytes);
     void Apply(LineRequest& request);
-    Finding& Add(std::size_t line, std::size_t column, std::string_view name, Message message,
-                 std::u16string_view word = {});
+    void StringEntry(const LineRequest& request);
+    void BackslashAtEnd(std::u16string_view code, std::u16string_view entry);
+    std::size_t EndColumn(std::u16string_view code) const;
+    std::size_t EditorColumn(std::size_t line, std::size_t column) const;
 
-    std::shared_ptr<FindingTexts> texts_;
-    std::deque<Finding> findings_; // in pieces: growing moves no finding
+    // The passes of Finish (script_check_spans.cpp).
+    std::u16string_view Code(std::size_t line) const;
+    std::size_t Opener(std::size_t line) const;
+    bool InCause(std::size_t line) const;
+    void Cover(Span span);
+    std::u16string Effect(Span span) const;
+    Finding& AddSpan(Span span, std::string_view name, std::u16string text);
+    void Blocks();
+    void Braces();
+    void Statements();
+    void Comments();
+    void Preprocessor();
+    void Unreachable();
+    void Absorb();
+    // Folds runs of one name (of `only`, when given) into one finding each.
+    void Runs(std::size_t gap, std::size_t least, std::string_view only = {});
+
+    std::u16string file_;
+    std::vector<std::u16string> lines_;
+    std::vector<LineRecord> records_; // one per line
+    std::vector<Finding> findings_;
+    std::vector<bool> covered_;   // per line: covered by the span of a finding of one cause
+    std::vector<bool> inBlock_;   // per line: inside a BEGIN ... END block
+    std::size_t includeLine_ = 0; // the first #include line
     std::vector<FileReference> references_;
     std::size_t line_ = 0;
     TokenColumns columns_;
     DefineTable defines_;
     std::vector<std::size_t> defineLines_; // the line of each #define record
-    // The line where each resource was first written: by kind and number (0
+    // The last line where each resource was written: by kind and number (0
     // for none yet), and by kind and name.
     std::vector<std::size_t> numberedLines_;
     std::unordered_map<std::u16string, std::size_t> namedLines_;
     std::int32_t entries_ = 0;
+    bool utf8Shown_ = false; // no marker, but the bytes are UTF-8: shown as UTF-8
 };
 
 struct CheckReport {
@@ -129,5 +152,9 @@ CheckReport CheckSkin(const std::u16string& programFolder);
 // One finding as editors and terminals read it, with the path as the system
 // writes it: "Files\vistel.rc:12:5: warning: <text> [<name>]".
 std::u16string FindingLine(const Finding& finding);
+
+// The most findings a script of `lines` lines gets: one for every eighth
+// line, and never fewer than 25 allowed.
+std::size_t FindingLimit(std::size_t lines);
 
 } // namespace skin

@@ -1,6 +1,7 @@
 """KestoSkinCheck end to end: the example skin, a skin with one of each
-finding, and a folder without Files, through the Linux program and the
-Windows program under wine64. Both give the same findings and exit statuses.
+finding, a script copied whole from a small program's resource file, and a
+folder without Files, through the Linux program and the Windows program
+under wine64. Both give the same findings and exit statuses.
 
 Usage: check_programs.py [--linux EXE] [--windows EXE.exe --wine WINE-RUN]
 """
@@ -47,17 +48,20 @@ ONE_OF_EACH = [
     ("201 RCDATA data\\empty.bin", ["empty-data"]),
     ("202 RCDATA data\\none.bin", ["file-not-found"]),
     ("203 RCDATA \"data\\a.bin", ["unclosed-quote"]),
+    ("STRINGTABLE", []),
     ("BEGIN", []),
     ("IDS_A,\"Hello\"", ["lone-token"]),
     ("1 \"See http://example.org\"", ["comment-in-quotes"]),
     ("3 Hello world", ["string-number", "extra-words"]),
     ("3 \"\"", ["empty-string"]),
 ] + [("%d \"s\"" % n, []) for n in range(3, 16)] + [
-    ("16 \"s\"", ["string-unreachable"]),
-    ("17 " + "x" * 65536, ["string-unreachable", "string-cut"]),
+    ("16 \"s\"", ["unreachable-strings"]),  # entries 16-17, one finding
+    ("17 " + "x" * 65536, ["string-cut"]),
     ("#define IDS_B 5", ["define-in-strings"]),
     ("END", []),
-]
+# Lines enough that a finding on nearly every line stays within the limit of
+# one finding per eight lines, past which the checker folds them by name.
+] + [("// (no finding)", [])] * 180
 
 # The other scripts, each with its encoding findings on line 1.
 ENCODINGS = {
@@ -168,7 +172,41 @@ class CheckPrograms(unittest.TestCase):
             expected[("Files/" + script, 1)] = set(names)
         expected[("Files/extra.txt", 0)] = {"unused-file"}
         expected[("_skin/polden_pics.dll", 0)] = {"stale-module"}
+        self.maxDiff = None
         self.assertEqual(got, expected)
+        self.assertEqual(status, 1)
+
+    def test_copied_resource_file(self):
+        """A whole small application's resource file (a dialog, a menu, a
+        version block, #ifdef, a licence comment, a string table of 20
+        entries) as a skin script: one finding per cause, at its first line."""
+        def make(root):
+            os.makedirs(os.path.join(root, "Files"))
+            shutil.copy2(os.path.join(SOURCE_DIR, "tests", "check", "rc", "tally.rc"),
+                         os.path.join(root, "Files", "vistel.rc"))
+        status, findings, _ = self.each(make, None)
+        got = [(f[1], f[4]) for f in findings if f[0] == "Files/vistel.rc"]
+        self.assertEqual(got, [
+            (1, "block-comment"),             # the licence, lines 1-9
+            (13, "preprocessor-line"),        # #include "resource.h", "winres.h", #undef
+            (15, "missing-value"),            # #define APSTUDIO_READONLY_SYMBOLS
+            (19, "unsupported-statement"),    # LANGUAGE
+            (20, "preprocessor-line"),        # #pragma
+            (23, "id-not-found"), (23, "file-not-found"),
+            (24, "id-not-found"), (24, "file-not-found"),
+            (27, "unsupported-statement"), (28, "block-as-strings"),   # MENU
+            (42, "unsupported-statement"), (43, "block-as-strings"),   # ACCELERATORS
+            (48, "unsupported-statement"), (52, "block-as-strings"),   # DIALOGEX
+            (59, "preprocessor-line"),                                 # #ifdef
+            (60, "unsupported-statement"), (61, "block-as-strings"),   # TEXTINCLUDE
+            (64, "preprocessor-line"),                                 # #endif
+            (67, "unsupported-statement"), (74, "block-as-strings"),   # VERSIONINFO
+            (94, "unreachable-strings"),      # the whole string table, entries 18-38
+            (98, "literal-escape"),           # "Tally\nLeft click to count"
+            (104, "preprocessor-line"),       # #ifdef _DEBUG ... #endif in the table
+        ])
+        # At most one finding per cause: no name twice at one line.
+        self.assertEqual(len(set(got)), len(got))
         self.assertEqual(status, 1)
 
     def test_without_files_folder(self):

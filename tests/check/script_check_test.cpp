@@ -1,6 +1,7 @@
 // The checker over short scripts: each row is a script and the findings it
-// must give, as (line, column, name); a clean script gives none. The files
-// the rows name lie in a program folder of the test's own.
+// must give, as (line, column, name) and, for a finding over a span of lines,
+// its last line; a clean script gives none. The files the rows name lie in a
+// program folder of the test's own.
 #include "platform/platform.h"
 #include "skin/script_check.h"
 
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,7 +20,19 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Expected = std::tuple<std::size_t, std::size_t, std::string>;
+struct Expected {
+    std::size_t line = 0;
+    std::size_t column = 0;
+    std::string name;
+    std::size_t last = 0; // the span's last line; 0 for a finding of one line
+    bool operator==(const Expected&) const = default;
+};
+void PrintTo(const Expected& e, std::ostream* out) {
+    *out << "(" << e.line << ", " << e.column << ", " << e.name;
+    if (e.last != 0)
+        *out << ", to " << e.last;
+    *out << ")";
+}
 
 struct Row {
     const char* what;
@@ -58,9 +73,7 @@ std::vector<Row> Rows() {
         {"option word",
          "1 ICON DISCARDABLE \"a.ico\"\n",
          {{1, 8, "option-word"}, {1, 8, "file-not-found"}}},
-        {"16th and 17th string",
-         Strings(17),
-         {{17, 1, "string-unreachable"}, {18, 1, "string-unreachable"}}},
+        {"16th and 17th string", Strings(17), {{17, 1, "unreachable-strings", 18}}},
         {"string cut", "BEGIN\n1 " + std::string(65536, 'x') + "\n", {{2, 3, "string-cut"}}},
         {"#define in a string block",
          "BEGIN\n1 \"a\"\n#define A 1\n2 \"b\"\n",
@@ -75,6 +88,43 @@ std::vector<Row> Rows() {
         {"written twice",
          "1 RCDATA a.bin\n1 RCDATA a.bin\n1 ICON a.ico\n",
          {{2, 1, "written-twice"}}},
+        // Copied from a program's resource file: one finding per cause, at its first line.
+        {"version block",
+         "1 VERSIONINFO\nBEGIN\n    BLOCK \"StringFileInfo\"\nEND\n",
+         {{1, 1, "unsupported-statement"}, {2, 1, "block-as-strings", 4}}},
+        {"menu block",
+         "IDR_MENU MENU\nBEGIN\n    POPUP \"&File\"\nEND\n",
+         {{1, 1, "unsupported-statement"}, {2, 1, "block-as-strings", 4}}},
+        {"dialog with its options, nested blocks",
+         "#define IDD_A 100\nIDD_A DIALOGEX 0, 0, 170, 62\nSTYLE DS_MODALFRAME\n"
+         "CAPTION \"About\"\nFONT 8, \"MS Shell Dlg\"\nBEGIN\n  LTEXT \"Hi\",-1,1,1,9,9\n"
+         "  BEGIN\n  END\n  LTEXT \"\",-1,1,1,9,9\nEND\n",
+         {{2, 1, "unsupported-statement", 5}, {6, 1, "block-as-strings", 11}}},
+        {"#ifdef in a string table",
+         "STRINGTABLE\nBEGIN\n1 \"a\"\n#ifdef DEBUG\n2 \"b\"\n#endif\nEND\n",
+         // entry 3 under the key 2: the #ifdef took a number
+         {{4, 1, "preprocessor-line", 6}, {5, 1, "string-number"}}},
+        {"escape kept", "BEGIN\n1 \"Line1\\nLine2\"\n", {{2, 9, "literal-escape"}}},
+        {"comment in a block",
+         "STRINGTABLE\nBEGIN\n1 \"a\"\n/* tray */\nEND\n",
+         {{4, 1, "block-comment"}}},
+        {"licence comment",
+         "/*\n * Copyright (c) 2020\n * all rights\n */\n1 ICON a.ico\n",
+         {{1, 1, "block-comment", 4}}},
+        {"value not one string", "BEGIN\n1 \"\",\n", {{2, 3, "value-not-one-string"}}},
+        {"backslash at the end", "BEGIN\n1 \"one \\\n two\"\n", {{2, 8, "backslash-at-end", 3}}},
+        {"braces", "STRINGTABLE\n{\n1 \"a\"\n2 \"b\"\n}\n", {{2, 1, "braces", 5}}},
+        {"#include and names it holds",
+         "#include \"resource.h\"\nIDI_A ICON a.ico\nIDI_B ICON a.ico\nIDI_C ICON a.ico\n"
+         "IDI_D ICON a.ico\nIDI_E ICON a.ico\n",
+         {{1, 1, "preprocessor-line"}, {2, 1, "id-not-found-run", 6}}},
+        {"a few names stay one finding each",
+         "IDI_A ICON a.ico\nIDI_B ICON a.ico\n",
+         {{1, 1, "id-not-found"}, {2, 1, "id-not-found"}}},
+        {"columns of UTF-8 without marker",
+         "BEGIN\n1 \"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 http://example.org\"\n",
+         {{2, 4, "utf8-no-marker"}, {2, 16, "comment-in-quotes"}},
+         true},
         {"files",
          "1 RCDATA none.bin\n2 RCDATA dir\n3 ICON away.ico\n",
          {{1, 10, "file-not-found"}, {2, 10, "file-is-folder"}, {3, 8, "file-case"}}},
@@ -118,7 +168,7 @@ protected:
         std::vector<Expected> found;
         for (const skin::Finding& f : report.findings) {
             if (f.File() == u"Files\\vistel.rc")
-                found.emplace_back(f.line, f.column, std::string(f.name));
+                found.push_back({f.line, f.column, std::string(f.name), f.lastLine});
         }
         return found;
     }
@@ -154,31 +204,186 @@ TEST_F(ScriptCheckTable, ScriptCaseLeftoversAndStaleModules) {
     EXPECT_EQ(report.Count(skin::Severity::Note), 5u);
 }
 
-// Texts are built from what a finding keeps: numbers, signs and words cut
-// after 40 code units come out as they read.
-TEST(ScriptCheckText, BuiltWhenAsked) {
-    const std::string key = "IDI_" + std::string(45, 'K');
-    const std::string script = "#define N 0xFFFFFFFF\nN RCDATA a\n" + key + " ICON a\n" + key +
-                               " ICON a\nBEGIN\n7 \"s\"\n";
-    skin::ScriptCheck check(u"Files\\vistel.rc");
-    check.Read(std::vector<std::uint8_t>(script.begin(), script.end()));
-    std::vector<std::u16string> lines;
-    for (const skin::Finding& f : check.Findings())
-        lines.push_back(skin::FindingLine(f));
-    const std::u16string cut = u"\"IDI_" + std::u16string(36, u'K') + u"...\"";
-    const std::u16string at = platform::JoinPath(u"", u"Files\\vistel.rc");
-    const std::vector<std::u16string> expected = {
-        at + u":2:1: warning: resource id \"N\" is -1, outside 1 to 65535: the build "
-             u"skips the line [id-out-of-range]",
-        at + u":3:1: warning: resource id " + cut +
-            u" not found: written under that text as a string name [id-not-found]",
-        at + u":4:1: warning: resource id " + cut +
-            u" not found: written under that text as a string name [id-not-found]",
-        at + u":4:1: warning: icon " + cut +
-            u" is also written on line 3: this one replaces it [written-twice]",
-        at + u":6:1: warning: this entry is string 1, not 7: strings are numbered in "
-             u"file order [string-number]"};
-    EXPECT_EQ(lines, expected);
+// What the texts say: the parts each must hold, and must not, as the author
+// reads them (a path whole, the previous line, what is stored, the span).
+struct TextRow {
+    const char* what;
+    std::string script;
+    std::size_t line;
+    std::string name;
+    std::vector<std::u16string> holds;
+    std::vector<std::u16string> lacks = {};
+    bool raw = false;
+};
+
+TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
+    const std::string longPath = "icons\\some\\quite\\long\\folder\\name\\missing.ico";
+    const std::vector<TextRow> rows = {
+        {"a long path is whole",
+         "1 ICON \"" + longPath + "\"\n",
+         1,
+         "file-not-found",
+         {platform::JoinPath(u"", u"Files\\icons\\some\\quite\\long\\folder\\name\\missing.ico")}},
+        {"written twice, the later file missing",
+         "1 ICON a.ico\n1 ICON a.ico\n1 ICON none.ico\n",
+         3,
+         "written-twice",
+         {u"line 2", u"replaces nothing"},
+         {u"line 1"}},
+        {"written twice, the later file there",
+         "1 RCDATA a.bin\n1 RCDATA a.bin\n",
+         2,
+         "written-twice",
+         {u"line 1: this one replaces it"}},
+        {"written twice, the later file empty",
+         "1 RCDATA a.bin\n1 RCDATA empty.bin\n",
+         2,
+         "written-twice",
+         {u"deletes it"}},
+        {"a lone token without a comma",
+         "BEGIN\nHello\n",
+         2,
+         "lone-token",
+         {u"no entry"},
+         {u"comma"}},
+        {"a lone token with a comma",
+         "BEGIN\nIDS_A,\"Hi\"\n",
+         2,
+         "lone-token",
+         {u"(a comma ends no token)"}},
+        {"extra words keep their quotes single",
+         "BEGIN\n1 \"a\" \"\", 0, MFT_SEPARATOR\n",
+         2,
+         "extra-words",
+         {u": \"\", 0, MFT_SEPARATOR"},
+         {u"\"\"\""}},
+        {"a version block gives its entries",
+         "// c\n1 VERSIONINFO\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    VALUE \"A\", \"B\"\n"
+         "  END\nEND\n",
+         3,
+         "block-as-strings",
+         {u"the BEGIN block of the VERSIONINFO statement on line 2 (lines 3-8) becomes string "
+          u"entries 1-2"}},
+        {"a block after an ICON line is told as one",
+         "1 ICON a.ico\nBEGIN\n1 \"a\"\nEND\n",
+         2,
+         "block-as-strings",
+         {u"the BEGIN block after 1 ICON a.ico on line 1 (lines 2-4) becomes string entry 1"}},
+        {"a statement writes nothing",
+         "1 VERSIONINFO\nBEGIN\nEND\n",
+         1,
+         "unsupported-statement",
+         {u"writes nothing"}},
+        {"unreachable entries as a run",
+         Strings(20),
+         17,
+         "unreachable-strings",
+         {u"entries 16-20 (lines 17-21) cannot be loaded"}},
+        {"a comment in a string block names its entries",
+         "STRINGTABLE\nBEGIN\n1 \"a\"\n/* tray\n   icon */\nEND\n",
+         4,
+         "block-comment",
+         {u"(lines 4-5)", u"string entries 2-3"}},
+        {"#ifdef in a string block becomes an entry",
+         "STRINGTABLE\nBEGIN\n#ifdef DEBUG\n1 \"a\"\n#endif\nEND\n",
+         3,
+         "preprocessor-line",
+         {u"#ifdef DEBUG becomes string entry 1", u"both branches"}},
+        {"#include named as the cause of a run",
+         "#include \"resource.h\"\nA ICON a.ico\nB ICON a.ico\nC ICON a.ico\nD ICON a.ico\n",
+         2,
+         "id-not-found-run",
+         {u"#include \"resource.h\" on line 1 is not read: 4 names on lines 2-5 are not found",
+          u"\"A\", \"B\", \"C\", ..."}},
+        {"escape names what is stored",
+         "BEGIN\n1 \"a\\tb\"\n",
+         2,
+         "literal-escape",
+         {u"entry 1 stores the 2 characters \"\\\" \"t\""}},
+        {"value not one string says what is stored",
+         "BEGIN\n1 \"Name\",\n",
+         2,
+         "value-not-one-string",
+         {u"entry 1 stores the 4 characters Name"}},
+        {"braces name the lost entries",
+         "STRINGTABLE\n{\n1 \"a\"\n2 \"b\"\n}\n",
+         2,
+         "braces",
+         {u"write BEGIN and END", u"the 2 entries on lines 3-4 are lost"}},
+        {"words of UTF-8 without marker as the editor shows them",
+         "\xD0\x9A\xD0\x9B ICN a.ico\n",
+         1,
+         "unknown-line",
+         {u"\"\u041A\u041B\""},
+         {},
+         true},
+    };
+    for (const TextRow& row : rows) {
+        Write(root_ / "Files" / "vistel.rc", (row.raw ? "" : "\xEF\xBB\xBF") + row.script);
+        const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
+        const auto found = std::find_if(
+            report.findings.begin(), report.findings.end(),
+            [&](const skin::Finding& f) { return f.line == row.line && f.name == row.name; });
+        ASSERT_NE(found, report.findings.end()) << row.what;
+        for (const std::u16string& part : row.holds)
+            EXPECT_NE(found->text.find(part), std::u16string::npos)
+                << row.what << ": " << platform::Utf16ToUtf8(found->text);
+        for (const std::u16string& part : row.lacks)
+            EXPECT_EQ(found->text.find(part), std::u16string::npos)
+                << row.what << ": " << platform::Utf16ToUtf8(found->text);
+    }
+}
+
+// Scripts copied whole from programs' resource files (tests/check/rc): every
+// line that the build turns into a string entry unasked is named by a
+// finding on it or over it, and a script gets at most one finding for every
+// eighth line, or 25. Asked for are the plain "KEY "text"" lines of a block
+// that a STRINGTABLE line opened.
+TEST_F(ScriptCheckTable, CopiedResourceFilesAreNamedWithoutFlood) {
+    const std::regex tableLine(R"(^\s*STRINGTABLE\b.*)", std::regex::icase);
+    const std::regex plainEntry(R"(^\s*\w+,?\s+"[^"\\]*"\s*$)");
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(KSB_SOURCE_DIR) / "tests/check/rc")) {
+        ++files;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        Write(root_ / "Files" / "vistel.rc", bytes);
+        const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
+        std::vector<const skin::Finding*> findings;
+        for (const skin::Finding& f : report.findings) {
+            if (f.File() == u"Files\\vistel.rc")
+                findings.push_back(&f);
+        }
+        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+        const std::vector<std::u16string> lines = skin::LoadScriptLines(data);
+        const std::string what = entry.path().filename().string();
+        EXPECT_LE(findings.size(), std::max<std::size_t>(lines.size() / 8, 25)) << what;
+
+        skin::ScriptLineState state = skin::ScriptLineState::None;
+        bool inTable = false;
+        std::string previous; // the last line with code before this one
+        std::size_t unasked = 0;
+        for (std::size_t n = 1; n <= lines.size(); ++n) {
+            const std::string text = platform::Utf16ToUtf8(lines[n - 1]);
+            const std::string code = text.substr(0, text.find("//"));
+            const std::string trimmed = std::regex_replace(code, std::regex(R"(^\s+|\s+$)"), "");
+            if (trimmed == "BEGIN" && state != skin::ScriptLineState::Strings)
+                inTable = std::regex_match(previous, tableLine);
+            const bool isEntry =
+                skin::ReadScriptLine(lines[n - 1], state).kind == skin::RequestKind::StringEntry;
+            if (!trimmed.empty())
+                previous = trimmed;
+            if (!isEntry || (inTable && std::regex_match(code, plainEntry)))
+                continue;
+            ++unasked;
+            const bool named = std::any_of(findings.begin(), findings.end(), [&](const auto* f) {
+                return f->line <= n && n <= f->LastLine();
+            });
+            EXPECT_TRUE(named) << what << ": line " << n << " becomes an entry unnamed: " << text;
+        }
+        EXPECT_GT(unasked, 10u) << what; // the file copies blocks the build takes as strings
+    }
+    EXPECT_GE(files, 2u);
 }
 
 // A sink changes nothing of what the lines ask for.
