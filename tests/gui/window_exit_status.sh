@@ -6,9 +6,10 @@
 # without arguments.
 # Usage: window_exit_status.sh PROGRAM WINDOW-MODULE CLOSER
 set -u
-exe=$1
-module=$2
-closer=$3
+# Whole paths: the runs happen in a folder of their own.
+exe=$(readlink -f "$1")
+module=$(readlink -f "$2")
+closer=$(readlink -f "$3")
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -33,8 +34,9 @@ asan=$(ldd "$exe" | awk '/libasan/ {print $3}')
 
 run() { # arguments...; the status in $rc, what the closer saw in ./seen
     : >seen
-    KSB_CLOSER_LOG="$root/p/seen" LD_PRELOAD="$preload" QT_QPA_PLATFORM=offscreen \
-        XDG_RUNTIME_DIR="$root" timeout 60 ./KestoSkinBuilder "$@" >out 2>err
+    # Preloaded into the program only, through env: timeout itself stays plain.
+    KSB_CLOSER_LOG="$root/p/seen" QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$root" \
+        timeout -k 5 60 env LD_PRELOAD="$preload" ./KestoSkinBuilder "$@" >out 2>err
     rc=$?
 }
 
