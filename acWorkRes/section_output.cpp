@@ -85,8 +85,11 @@ FileSectionOutput::FileSectionOutput(platform::File& file, std::uint64_t offset,
     : file_(file), offset_(offset), left_(limit) {}
 
 std::span<std::uint8_t> FileSectionOutput::Room(std::uint64_t wanted) {
+    // Made on first use (a commit without data needs none), and no bigger
+    // than the section: the usual section of a few kilobytes then costs no
+    // quarter megabyte of zeros on every commit.
     if (buffer_.empty())
-        buffer_.resize(kBufferSize); // on first use: a commit without data needs none
+        buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, left_)));
     if (used_ == buffer_.size() && !Flush())
         return {};
     const std::uint64_t room = std::min<std::uint64_t>(buffer_.size() - used_, left_ - used_);

@@ -38,17 +38,16 @@ void Tfrm::UnbindView(const FrmView& view) {
 
 bool Tfrm::TntFormCreate(const std::vector<std::string>& arguments) {
     UsedFiles.clear();
-    switch (CommandLineAction(arguments)) {
-    case StartAction::ShowWindow:
+    const StartAction action = CommandLineAction(arguments);
+    if (action == StartAction::ShowWindow)
         return false;
-    case StartAction::UsedFiles:
-        btnUsed.Click();
-        return true;
-    case StartAction::Build:
-        btnBuild.Click();
-        return true;
+    try {
+        (action == StartAction::UsedFiles ? btnUsed : btnBuild).Click();
+    } catch (...) {
+        commandLineRunFailed_ = true;
+        throw;
     }
-    return false;
+    return true;
 }
 
 void Tfrm::TntFormDestroy() {

@@ -68,7 +68,8 @@ public:
     // first argument (arguments[0] is the program) runs "Used files" for
     // exactly "/used" and the build for anything else, and returns true: the
     // process is then to end. Returns false when there is no argument.
-    // An error of the run propagates.
+    // An error of the run propagates, and the process's exit status is then
+    // 1 (ExitStatus).
     bool TntFormCreate(const std::vector<std::string>& arguments);
     // When the window goes: frees UsedFiles.
     void TntFormDestroy();
@@ -83,11 +84,19 @@ public:
     std::u16string ProgramFolder() const;
     const std::vector<std::u16string>& usedFiles() const { return UsedFiles; }
 
+    // The status the process ends with: 1 once a command-line run has ended
+    // in an error, even when the window shown after its error box is closed
+    // later (a batch file must not read a failed build as a success); 0
+    // otherwise. Errors of clicks in the shown window do not count: the box
+    // reported them to the user at the window.
+    int ExitStatus() const { return commandLineRunFailed_ ? 1 : 0; }
+
 private:
     std::vector<std::u16string> UsedFiles;
     FrmView* view_;
     BuildSkinsFunction buildSkins_;
     ExeFileNameFunction exeFileName_;
+    bool commandLineRunFailed_ = false;
 };
 
 } // namespace app

@@ -85,7 +85,9 @@ for name, data in seeds.items():
     (icons / name).write_bytes(data)
 
 # Scripts: the text of each example script and of the feature script, in
-# the four encodings the script target puts behind their markers.
+# each of the four encodings, behind the byte that has the script target put
+# the encoding's own marker before it (0 UTF-16 LE, 1 UTF-16 BE, 2 UTF-8,
+# 3 none).
 scripts = corpus / "script"
 texts = {}
 for path in sorted((root / "examples/Files").glob("*.rc")):
@@ -101,9 +103,9 @@ for path in sorted((root / "examples/Files").glob("*.rc")):
     texts[path.stem] = text
 texts["features"] = (root / "fuzz/seeds/features.rc.txt").read_text(encoding="utf-8")
 for stem, text in texts.items():
-    (scripts / f"{stem}.utf16le").write_bytes(text.encode("utf-16-le"))
-    (scripts / f"{stem}.utf16be").write_bytes(text.encode("utf-16-be"))
-    (scripts / f"{stem}.utf8").write_bytes(text.encode("utf-8"))
-    (scripts / f"{stem}.ansi").write_bytes(text.encode("cp1251", errors="replace"))
+    (scripts / f"{stem}.utf16le").write_bytes(b"\0" + text.encode("utf-16-le"))
+    (scripts / f"{stem}.utf16be").write_bytes(b"\1" + text.encode("utf-16-be"))
+    (scripts / f"{stem}.utf8").write_bytes(b"\2" + text.encode("utf-8"))
+    (scripts / f"{stem}.ansi").write_bytes(b"\3" + text.encode("cp1251", errors="replace"))
 PY
 echo "seeds written to $corpus"

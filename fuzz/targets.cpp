@@ -83,33 +83,37 @@ public:
 } // namespace
 
 void ScriptTarget(std::span<const std::uint8_t> input) {
+    // One build per input, behind the marker its first byte picks: the
+    // fuzzer reaches every encoding by changing that byte, at a quarter of
+    // the cost of building every input behind all four markers.
     const Bytes markers[] = {{0xFF, 0xFE}, {0xFE, 0xFF}, {0xEF, 0xBB, 0xBF}, {}};
-    for (const Bytes& marker : markers) {
-        Bytes script = marker;
-        script.insert(script.end(), input.begin(), input.end());
-        WriteBytes(ProgramPath("Files/vistel.rc"), script);
-        CollectedLog log;
-        std::vector<std::u16string> usedFiles;
-        try {
-            skin::BuildSkins(false, ProgramFolder(), log, usedFiles);
-            Expect(log.last.find(u"not found !") != std::u16string::npos,
-                   "the build did not end with the last row");
-            const Bytes output = ReadBytes(ProgramPath("_skin/vistel.dll"));
-            ExpectSoundModule(output, "built module");
-            ExpectStringBlockOf(script, output);
-        } catch (const skin::GeneralError& error) {
-            Expect(error.Message().starts_with(u"Cannot open file \""), "unexpected build error");
-        }
-        Expect(!usedFiles.empty() && usedFiles.front() == u"vistel.rc",
-               "the script is not the first used file");
-        // The checker reads the same script: every finding names one of its lines
-        // (line 1 of a script that reads as empty for its encoding).
-        const std::size_t lines = std::max<std::size_t>(skin::LoadScriptLines(script).size(), 1);
-        for (const skin::Finding& finding : skin::CheckSkin(ProgramFolder()).findings)
-            Expect(finding.line <= lines, "a finding past the script's last line");
-        ExpectDataFilesUnchanged();
-        ExpectNoTemporaryFiles("by the script target");
+    const std::size_t pick =
+        input.empty() ? std::size(markers) - 1 : input.front() % std::size(markers);
+    Bytes script = markers[pick];
+    if (!input.empty())
+        script.insert(script.end(), input.begin() + 1, input.end());
+    WriteBytes(ProgramPath("Files/vistel.rc"), script);
+    CollectedLog log;
+    std::vector<std::u16string> usedFiles;
+    try {
+        skin::BuildSkins(false, ProgramFolder(), log, usedFiles);
+        Expect(log.last.find(u"not found !") != std::u16string::npos,
+               "the build did not end with the last row");
+        const Bytes output = ReadBytes(ProgramPath("_skin/vistel.dll"));
+        ExpectSoundModule(output, "built module");
+        ExpectStringBlockOf(script, output);
+    } catch (const skin::GeneralError& error) {
+        Expect(error.Message().starts_with(u"Cannot open file \""), "unexpected build error");
     }
+    Expect(!usedFiles.empty() && usedFiles.front() == u"vistel.rc",
+           "the script is not the first used file");
+    // The checker reads the same script: every finding names one of its lines
+    // (line 1 of a script that reads as empty for its encoding).
+    const std::size_t lines = std::max<std::size_t>(skin::LoadScriptLines(script).size(), 1);
+    for (const skin::Finding& finding : skin::CheckSkin(ProgramFolder()).findings)
+        Expect(finding.line <= lines, "a finding past the script's last line");
+    ExpectDataFilesUnchanged();
+    ExpectNoTemporaryFiles("by the script target");
 }
 
 } // namespace ksbfuzz

@@ -17,8 +17,10 @@ void ModuleTarget(std::span<const std::uint8_t> input);
 // checked.
 void IconTarget(std::span<const std::uint8_t> input);
 
-// The input as the text of a skin script in each of the four encodings, each
-// built in full in a scratch program folder and the module checked.
+// The input as a skin script: its first byte picks the marker (modulo 4:
+// UTF-16 LE, UTF-16 BE, UTF-8, none), the rest is the text behind it. Built
+// in full in a scratch program folder, the module checked, and the checker
+// run over the same script.
 void ScriptTarget(std::span<const std::uint8_t> input);
 
 } // namespace ksbfuzz

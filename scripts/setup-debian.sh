@@ -1,20 +1,42 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a fresh Debian 12 machine,
-# the 32-bit Wine (wine32, from the i386 architecture) included. Safe to run
+# Installs what the build needs on a fresh Debian 12 machine. Safe to run
 # again: it installs only what is missing.
+#
+#   setup-debian.sh            everything the build and the tests need, the
+#                              32-bit Wine (wine32, from the i386 architecture)
+#                              included (scripts/test-all.sh)
+#   setup-debian.sh --program  only what building the Linux program needs: the
+#                              compiler, CMake, Ninja and Qt 6, without their
+#                              recommendations (scripts/run-example.sh)
 set -euo pipefail
-packages=(
-    cmake ninja-build g++ clang clang-format googletest libgtest-dev libbenchmark-dev
-    qt6-base-dev qt6-qpa-plugins libgl-dev
+program_packages=(cmake ninja-build g++ qt6-base-dev)
+test_packages=(
+    clang clang-format googletest libgtest-dev libbenchmark-dev
+    qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 wine fonts-wine xvfb xauth xdotool locales
     python3-pefile imagemagick chromium
     llvm lld
 )
+case "${1:-}" in
+"") everything=true ;;
+--program) everything=false ;;
+*)
+    echo "usage: $0 [--program]" >&2
+    exit 2
+    ;;
+esac
+packages=("${program_packages[@]}")
+install_options=(-y -q)
+if $everything; then
+    packages+=("${test_packages[@]}")
+else
+    install_options+=(--no-install-recommends)
+fi
 export DEBIAN_FRONTEND=noninteractive
 update_needed=false
 # wine32 comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if $everything && ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "adding the i386 architecture (for wine32)"
     dpkg --add-architecture i386
     update_needed=true
@@ -38,7 +60,10 @@ if $update_needed; then
     done
 fi
 if [ ${#missing[@]} -gt 0 ]; then
-    apt-get install -y -q "${missing[@]}"
+    apt-get install "${install_options[@]}" "${missing[@]}"
+fi
+if ! $everything; then
+    exit 0
 fi
 # The 32-bit loader is what the i686 tests run under. It comes from another
 # architecture's indexes, which a mirror in sync can leave behind the amd64

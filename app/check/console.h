@@ -14,6 +14,8 @@ std::vector<std::u16string> Arguments(int argc, char** argv);
 // Writes one line to standard output: UTF-8 into a file or a pipe, the
 // console's own characters into a console.
 void WriteLine(std::u16string_view line);
+// The same on standard error, after what standard output holds so far.
+void WriteErrorLine(std::u16string_view line);
 
 // Waits for a key when the checker was started in a console window of its
 // own (from Explorer); never when the input or the output is redirected.

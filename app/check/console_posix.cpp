@@ -18,6 +18,12 @@ void WriteLine(std::u16string_view line) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+void WriteErrorLine(std::u16string_view line) {
+    std::fflush(stdout);
+    const std::string bytes = platform::Utf16ToUtf8(line) + '\n';
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+}
+
 // A terminal outlives its programs: nothing to wait for.
 void PauseIfOwnConsole() {}
 

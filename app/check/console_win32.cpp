@@ -37,6 +37,11 @@ void WriteLine(std::u16string_view line) {
     output.WriteLine(line);
 }
 
+void WriteErrorLine(std::u16string_view line) {
+    static win32::StandardStream error = win32::StandardStream::Error();
+    error.WriteLine(line);
+}
+
 void PauseIfOwnConsole() {
     const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     if (!IsConsole(in) || !IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)))

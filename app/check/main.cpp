@@ -4,15 +4,37 @@
 //   KestoSkinCheck            the Files\ beside the program
 //   KestoSkinCheck FOLDER     FOLDER as the program folder, or FOLDER itself
 //                             when it is a Files folder
+//   KestoSkinCheck --help     the usage (also -h and /?)
 //
-// Exit status: 0 no warning, 1 warnings, 2 a script or the folder could not be read.
+// Exit status: 0 no warning, 1 warnings, 2 a script or the folder could not be
+// read, or a command line it cannot use.
 #include "app/check/console.h"
+#include "app/console_args.h"
 #include "platform/platform.h"
 #include "skin/script_check.h"
 
+#include <algorithm>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace {
+
+constexpr std::u16string_view kUsage[] = {
+    u"Usage: KestoSkinCheck [FOLDER]",
+    u"Reads the skin scripts in FOLDER\\Files (or in FOLDER, when it is a Files folder; without",
+    u"FOLDER, in the Files folder beside the program) by the build's rules and prints, one finding",
+    u"a line, what the build would drop, cut or guess. It writes nothing.",
+    u"",
+    u"  -h, --help, /?   print this text",
+    u"",
+    u"A folder whose name starts with \"-\" is given as ./-name (.\\-name on Windows).",
+    u"Exit status: 0 no warning, 1 warnings, 2 a script or the folder could not be read, or a",
+    u"command line that cannot be used.",
+};
+
+// More findings than this get a line that counts them by name.
+constexpr std::size_t kFindingsWithoutCount = 10;
 
 std::u16string Count(std::size_t n, std::u16string_view what) {
     return platform::Decimal(n) + u" " + std::u16string(what) + (n == 1 ? u"" : u"s");
@@ -39,8 +61,39 @@ std::u16string ProgramFolder(const std::vector<std::u16string>& arguments) {
     return EndsInSeparator(folder) ? folder : folder + platform::JoinPath(u"", u"\\");
 }
 
+// "by name: 3 block-as-strings, 2 unsupported-statement, 1 unreachable-strings":
+// the most frequent first, ties by name.
+std::u16string CountsByName(const std::vector<skin::Finding>& findings) {
+    std::map<std::string, std::size_t> counts;
+    for (const skin::Finding& finding : findings)
+        ++counts[std::string(finding.name)];
+    std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::u16string line = u"by name:";
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        line += (i == 0 ? u" " : u", ") + platform::Decimal(sorted[i].second) + u" " +
+                platform::Utf8ToUtf16(sorted[i].first);
+    return line;
+}
+
 int Run(int argc, char** argv) {
-    const std::u16string programFolder = ProgramFolder(app::check::Arguments(argc, argv));
+    const app::ConsoleArguments arguments =
+        app::ReadConsoleArguments(app::check::Arguments(argc, argv), 1);
+    switch (arguments.outcome) {
+    case app::ConsoleArguments::Outcome::Run:
+        break;
+    case app::ConsoleArguments::Outcome::Usage:
+        for (const std::u16string_view line : kUsage)
+            app::check::WriteLine(line);
+        return app::kUsageStatus;
+    case app::ConsoleArguments::Outcome::Misuse:
+        app::check::WriteErrorLine(u"KestoSkinCheck: " + arguments.problem);
+        for (const std::u16string_view line : kUsage)
+            app::check::WriteErrorLine(line);
+        return app::kMisuseStatus;
+    }
+    const std::u16string programFolder = ProgramFolder(arguments.operands);
     const std::u16string files = platform::JoinPath(programFolder, u"Files\\");
     skin::CheckReport report;
     if (platform::FolderExists(files))
@@ -51,6 +104,8 @@ int Run(int argc, char** argv) {
                                  u"no Files folder in " + Quoted(programFolder)));
     for (const skin::Finding& finding : report.findings)
         app::check::WriteLine(skin::FindingLine(finding));
+    if (report.findings.size() > kFindingsWithoutCount)
+        app::check::WriteLine(CountsByName(report.findings));
     const std::size_t errors = report.Count(skin::Severity::Error);
     const std::size_t warnings = report.Count(skin::Severity::Warning);
     app::check::WriteLine(

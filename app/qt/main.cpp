@@ -2,7 +2,8 @@
 // runs the build (or, for "/used", Used files) without starting Qt at all, so
 // no display is needed, printing the log to standard output; an error that
 // escapes such a run goes to standard error with exit code 1, or, when there
-// is a display, to the error box, after which the window shows the log.
+// is a display, to the error box, after which the window shows the log; when
+// that window is closed, the exit code is 1 as well.
 #include "app/command_line.h"
 #include "app/console_view.h"
 #include "app/error_report.h"
@@ -105,7 +106,7 @@ int main(int, char** argv) {
     }
     if (!HaveDisplay()) {
         PrintError(error);
-        return 1;
+        return frm.ExitStatus();
     }
     std::fflush(stdout);
     return ShowWindow(programName, frm, arguments, console.Lines(), error);

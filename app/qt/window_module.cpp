@@ -21,5 +21,5 @@ KsbShowWindow(const app::WindowRequest& request) {
         app::ShowErrorBox(nullptr, *request.Error);
     window.show();
     QApplication::exec();
-    return 0;
+    return request.Frm->ExitStatus();
 }

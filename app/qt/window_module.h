@@ -20,7 +20,8 @@ struct WindowRequest {
     const std::u16string* Error;
 };
 
-// The module's entry: shows the window until it is closed; the exit code.
+// The module's entry: shows the window until it is closed; the exit code
+// (1 after a command-line run that ended in an error, see Tfrm::ExitStatus).
 using ShowWindowFunction = int (*)(const WindowRequest& request);
 constexpr char kShowWindowSymbol[] = "KsbShowWindow";
 constexpr char kWindowModuleName[] = "libKestoSkinBuilderWindow.so";

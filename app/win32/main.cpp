@@ -3,7 +3,8 @@
 // writes each log line to standard output as well (a file, a pipe, or the
 // console it was started from) and ends without ever showing the window. An
 // error that escapes such a run goes to standard error and is shown in the
-// error box, and then the window shows the log as the run left it.
+// error box, and then the window shows the log as the run left it; the exit
+// code is then 1, also when that window is closed.
 #include "app/command_line.h"
 #include "app/error_report.h"
 #include "app/u_frm.h"
@@ -98,11 +99,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     if (!haveWindow) {
         frm.TntFormDestroy();
-        return 1;
+        return frm.ExitStatus();
     }
     frm.BindView(window);
     window.FlushLog(); // the log holds the run's lines before anything is seen
     app::win32::ShowErrorBox(nullptr, error);
     window.Show(showCommand);
-    return RunEventLoop(window);
+    RunEventLoop(window);
+    // A batch file that called the build reads its failure, whatever the
+    // user did in the window meanwhile.
+    return frm.ExitStatus();
 }

@@ -105,6 +105,44 @@ TEST_F(TfrmTest, FirstArgumentPicksTheRun) {
     }
 }
 
+TEST_F(TfrmTest, ExitStatusIsOneOnceACommandLineRunFailed) {
+    // Each step runs on the same Tfrm, as one process would: the status a
+    // closed window leaves behind after the steps so far.
+    struct Step {
+        const char* what;
+        std::vector<std::string> arguments; // empty: a click in the shown window
+        bool fail;
+        int status;
+    } const steps[] = {
+        {"no argument", {"ksb"}, false, 0},
+        {"a build that fails in the window", {}, true, 0},
+        {"a command-line build that works", {"ksb", "build"}, false, 0},
+        {"a command-line Used files that fails", {"ksb", "/used"}, true, 1},
+        {"then a build in the window that works", {}, false, 1},
+    };
+    for (const Step& step : steps) {
+        build.fail = step.fail;
+        if (step.arguments.empty()) {
+            if (step.fail)
+                EXPECT_THROW(frm.btnBuild.Click(), skin::GeneralError) << step.what;
+            else
+                frm.btnBuild.Click();
+        } else if (step.fail) {
+            EXPECT_THROW(frm.TntFormCreate(step.arguments), skin::GeneralError) << step.what;
+        } else {
+            frm.TntFormCreate(step.arguments);
+        }
+        EXPECT_EQ(frm.ExitStatus(), step.status) << step.what;
+    }
+
+    // A failed command-line build counts as well, not only Used files.
+    FakeBuild failing;
+    failing.fail = true;
+    app::Tfrm other(failing.Function(), [] { return std::u16string(); });
+    EXPECT_THROW(other.TntFormCreate({"ksb", "build"}), skin::GeneralError);
+    EXPECT_EQ(other.ExitStatus(), 1);
+}
+
 TEST(TfrmUsedFiles, RunShowsTheHourglassOnEveryPath) {
     app_test::TempProgramFolder folder;
     FakeBuild build;

@@ -93,29 +93,60 @@ def make_one_of_each(root):
             f.write(data)
 
 
-def run(program, root, argument):
-    """Runs a copy of the program placed in `root`, from there; returns (status, lines)."""
+def run_raw(program, root, arguments):
+    """Runs a copy of the program placed in `root`, from there, with `arguments`
+    as they are; returns (status, standard output lines, standard error lines)."""
     local = os.path.join(root, os.path.basename(program["exe"]))
     shutil.copy2(program["exe"], local)
-    cmd = ([program["wine"]] if program["wine"] else []) + [local]
-    if argument is not None:
-        cmd.append("Z:" + argument.replace("/", "\\") if program["wine"] else argument)
+    cmd = ([program["wine"]] if program["wine"] else []) + [local] + arguments
     env = dict(os.environ, WINEDEBUG="-all")
     done = subprocess.run(cmd, cwd=root, env=env, stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=300)
     os.remove(local)
-    lines = done.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
-    return done.returncode, lines
+    def lines(data):
+        return data.decode("utf-8").replace("\r\n", "\n").splitlines()
+    # The Wine runner's own notes (a locale it cannot set) are not the program's.
+    err = [line for line in lines(done.stderr)
+           if not (program["wine"] and line.startswith(program["wine"] + ":"))]
+    return done.returncode, lines(done.stdout), err
+
+
+def run(program, root, argument):
+    """The same with a folder (a POSIX path) or nothing; returns (status, lines)."""
+    arguments = []
+    if argument is not None:
+        arguments.append("Z:" + argument.replace("/", "\\") if program["wine"] else argument)
+    status, out, _ = run_raw(program, root, arguments)
+    return status, out
+
+
+def counts_by_name(findings):
+    """The line that counts findings by name: most first, ties by name."""
+    counts = {}
+    for finding in findings:
+        counts[finding[4]] = counts.get(finding[4], 0) + 1
+    ranked = sorted(counts.items(), key=lambda item: (-item[1], item[0]))
+    return "by name: " + ", ".join("%d %s" % (n, name) for name, n in ranked)
 
 
 def parse(lines):
-    """The findings as (file with "/", line, column, severity, name), and the summary."""
+    """The findings as (file with "/", line, column, severity, name), and the
+    summary. The line that counts them by name must be there exactly when
+    there are more than ten, and must count them."""
+    body = lines[:-1]
+    by_name = None
+    if body and body[-1].startswith("by name:"):
+        by_name = body.pop()
     findings = []
-    for text in lines[:-1]:
+    for text in body:
         m = FINDING.match(text)
         assert m, "not a finding line: %r" % text
         findings.append((m["file"].replace("\\", "/"), int(m["line"] or 0),
                          int(m["column"] or 0), m["severity"], m["name"]))
+    if len(findings) > 10:
+        assert by_name == counts_by_name(findings), (by_name, counts_by_name(findings))
+    else:
+        assert by_name is None, "a count by name for %d findings" % len(findings)
     return findings, lines[-1] if lines else ""
 
 
@@ -213,6 +244,42 @@ class CheckPrograms(unittest.TestCase):
         status, findings, _ = self.each(lambda root: None, lambda root: root)
         self.assertEqual(status, 2)
         self.assertEqual([f[4] for f in findings], ["no-files-folder"])
+
+    def test_flags(self):
+        """Help flags, unknown options, and a folder that only looks like one."""
+        for program in self.programs():
+            windows = bool(program["wine"])
+            root = tempfile.mkdtemp(prefix="ksb-check-flags-")
+            try:
+                os.makedirs(os.path.join(root, "-name", "Files"))
+                with open(os.path.join(root, "-name", "Files", "brel.rc"), "wb") as f:
+                    f.write(b"BEGIN\r\n1 \"Hello\"\r\nEND\r\n")
+                for flag in ["--help", "-h", "/?"]:
+                    status, out, err = run_raw(program, root, [flag])
+                    self.assertEqual((status, err), (0, []), flag)
+                    self.assertTrue(out and out[0].startswith("Usage: KestoSkinCheck"), out)
+                usage = out
+                unknown = ["--bogus", "-H", "-name"] + (["/bogus"] if windows else [])
+                for flag in unknown:
+                    status, out, err = run_raw(program, root, [flag])
+                    self.assertEqual((status, out), (2, []), flag)
+                    self.assertEqual(err, ['KestoSkinCheck: unknown option "%s"' % flag] + usage)
+                status, out, err = run_raw(program, root, ["a", "b"])
+                self.assertEqual((status, err[:1]), (2, ['KestoSkinCheck: unexpected argument "b"']))
+                # A folder whose name starts with "-", given as a path.
+                name = ".\\-name" if windows else "./-name"
+                for arguments in [[name], ["--", "-name"]]:
+                    status, out, err = run_raw(program, root, arguments)
+                    self.assertEqual((status, out, err),
+                                     (0, ["1 script checked: 0 warnings, 0 notes, 0 errors"], []),
+                                     arguments)
+                if not windows:
+                    # "/" and letters is a path on Linux: no Files folder there.
+                    status, out, err = run_raw(program, root, ["/bogus"])
+                    self.assertEqual((status, err), (2, []))
+                    self.assertEqual(parse(out)[0][0][4], "no-files-folder")
+            finally:
+                shutil.rmtree(root, ignore_errors=True)
 
     def test_clean_skin(self):
         def make(root):

@@ -1,7 +1,8 @@
 // Runs with a command-line argument: the window is created hidden and never
 // shown, the log goes to standard output when that is a file or a pipe, the
 // exit code is 0; an error that escapes the run shows the error box and then
-// the window with the log as the run left it.
+// the window with the log as the run left it, and the exit code is 1 when that
+// window is closed.
 #include "shell_harness.h"
 
 #include <gtest/gtest.h>
@@ -114,10 +115,12 @@ TEST(CommandLineRun, AnErrorShowsTheBoxThenTheWindowWithTheLog) {
     EXPECT_EQ(Lines(program.StandardOutput()), written);
     EXPECT_EQ(Lines(program.StandardError()), std::vector<std::wstring>{message});
 
+    // Closing the window ends the process with status 1: a batch file that
+    // called the build reads the failure.
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = 1234;
     ASSERT_TRUE(program.WaitForExit(code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1u);
 }
 
 // A module held open with share mode 0 by another process keeps the build out:
@@ -147,7 +150,7 @@ TEST(CommandLineRun, AModuleHeldWithoutSharingEndsTheRun) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = 1234;
     ASSERT_TRUE(program.WaitForExit(code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1u);
 
     char bytes[8] = {};
     DWORD read = 0;

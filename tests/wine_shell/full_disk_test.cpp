@@ -59,6 +59,7 @@ TEST_F(FullDisk, ACommitThatDoesNotFitEndsTheRunAndLeavesNoModule) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = 1234;
     ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(code, 1u) << "a failed build read as a success";
     EXPECT_EQ(Lines(program.StandardOutput()),
               (std::vector<std::wstring>{kSeparator, L"vistel.rc"}));
     EXPECT_FALSE(folder.Exists(L"_skin\\vistel.dll")) << "a module stayed";

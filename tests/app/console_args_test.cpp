@@ -1,0 +1,73 @@
+// The console programs' command line: help flags, unknown options (and which
+// arguments only look like them), "--", and too many operands.
+#include "app/console_args.h"
+
+#include "app_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Outcome = app::ConsoleArguments::Outcome;
+
+TEST(ConsoleArguments, EachCommandLineReadsAsItsOutcome) {
+    struct Case {
+        std::vector<std::u16string> arguments;
+        bool slashSwitches;
+        Outcome outcome;
+        std::vector<std::u16string> operands; // for Run
+        std::u16string problem;               // for Misuse
+    } const cases[] = {
+        {{}, false, Outcome::Run, {}, {}},
+        {{u"skins"}, false, Outcome::Run, {u"skins"}, {}},
+        // The help flags, on both systems, wherever they stand.
+        {{u"--help"}, false, Outcome::Usage, {}, {}},
+        {{u"-h"}, true, Outcome::Usage, {}, {}},
+        {{u"/?"}, false, Outcome::Usage, {}, {}},
+        {{u"/?"}, true, Outcome::Usage, {}, {}},
+        {{u"skins", u"--help"}, false, Outcome::Usage, {}, {}},
+        // Anything else that starts with "-" is an unknown option; the first
+        // flag or problem decides.
+        {{u"--hlep"}, false, Outcome::Misuse, {}, u"unknown option \"--hlep\""},
+        {{u"-"}, false, Outcome::Misuse, {}, u"unknown option \"-\""},
+        {{u"-H"}, true, Outcome::Misuse, {}, u"unknown option \"-H\""},
+        {{u"-x", u"--help"}, false, Outcome::Misuse, {}, u"unknown option \"-x\""},
+        // "/" and letters: a switch on Windows, a path on Linux; with a
+        // further separator or another character, a path on both.
+        {{u"/home"}, false, Outcome::Run, {u"/home"}, {}},
+        {{u"/home"}, true, Outcome::Misuse, {}, u"unknown option \"/home\""},
+        {{u"/home/x"}, true, Outcome::Run, {u"/home/x"}, {}},
+        {{u"/"}, true, Outcome::Run, {u"/"}, {}},
+        {{u"/h1"}, true, Outcome::Run, {u"/h1"}, {}},
+        // A folder whose name starts with "-", given so that it is not one.
+        {{u"./-name"}, false, Outcome::Run, {u"./-name"}, {}},
+        {{u".\\-name"}, true, Outcome::Run, {u".\\-name"}, {}},
+        {{u"--", u"-name"}, false, Outcome::Run, {u"-name"}, {}},
+        {{u"--", u"--help"}, true, Outcome::Run, {u"--help"}, {}},
+        // One folder at most.
+        {{u"a", u"b"}, false, Outcome::Misuse, {}, u"unexpected argument \"b\""},
+        {{u"--", u"a", u"--"}, false, Outcome::Misuse, {}, u"unexpected argument \"--\""},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::u16string& a : c.arguments)
+            shown += " " + app_test::Narrow(a);
+        shown += c.slashSwitches ? " (Windows)" : " (Linux)";
+        const app::ConsoleArguments read =
+            app::ReadConsoleArguments(c.arguments, 1, c.slashSwitches);
+        EXPECT_EQ(read.outcome, c.outcome) << shown;
+        EXPECT_EQ(read.operands,
+                  c.outcome == Outcome::Run ? c.operands : std::vector<std::u16string>{})
+            << shown;
+        EXPECT_EQ(app_test::Narrow(read.problem), app_test::Narrow(c.problem)) << shown;
+    }
+}
+
+TEST(ConsoleArguments, TheOperandLimitIsTheProgramsOwn) {
+    const std::vector<std::u16string> three{u"a", u"b", u"c"};
+    EXPECT_EQ(app::ReadConsoleArguments(three, 3).operands, three);
+    EXPECT_EQ(app::ReadConsoleArguments(three, 2).outcome, Outcome::Misuse);
+    EXPECT_EQ(app::ReadConsoleArguments({u"a"}, 0).problem, u"unexpected argument \"a\"");
+}
+
+} // namespace
