@@ -363,11 +363,11 @@ void ScriptCheck::Apply(LineRequest& request) {
     const bool icon = request.kind == RequestKind::Icon;
     std::size_t previous = 0;
     if (UseOfResolvedKey(n) == KeyUse::Number) {
-        // Numbered resources, the usual kind, by kind and number in one table.
-        if (numberedLines_.empty())
-            numberedLines_.resize(2 * 0x10000);
-        previous = std::exchange(numberedLines_[(icon ? 0x10000 : 0) + static_cast<std::size_t>(n)],
-                                 line_);
+        // Numbered resources, the usual kind, by kind and number. A map rather
+        // than a table of every possible number: a short script (and the fuzz
+        // target's many) would pay for zeroing the whole range.
+        previous = std::exchange(
+            numberedLines_[(icon ? 0x10000u : 0u) + static_cast<std::uint32_t>(n)], line_);
     } else {
         std::size_t& last = namedLines_[(icon ? u'I' : u'R') + request.keyToken];
         previous = std::exchange(last, line_);

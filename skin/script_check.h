@@ -129,9 +129,9 @@ private:
     TokenColumns columns_;
     DefineTable defines_;
     std::vector<std::size_t> defineLines_; // the line of each #define record
-    // The last line where each resource was written: by kind and number (0
-    // for none yet), and by kind and name.
-    std::vector<std::size_t> numberedLines_;
+    // The last line where each resource was written: by kind and number
+    // (the kind in bit 16), and by kind and name.
+    std::unordered_map<std::uint32_t, std::size_t> numberedLines_;
     std::unordered_map<std::u16string, std::size_t> namedLines_;
     std::int32_t entries_ = 0;
     bool utf8Shown_ = false; // no marker, but the bytes are UTF-8: shown as UTF-8
