@@ -31,24 +31,38 @@ std::u16string Quoted(std::u16string_view text) {
 } // namespace
 
 ConsoleArguments ReadConsoleArguments(const std::vector<std::u16string>& arguments,
-                                      std::size_t maxOperands, bool slashSwitches) {
+                                      std::size_t maxOperands, bool slashSwitches,
+                                      std::span<const std::u16string_view> valueOptions) {
     using Outcome = ConsoleArguments::Outcome;
-    std::vector<std::u16string> operands;
+    ConsoleArguments read;
+    const auto misuse = [](std::u16string problem) {
+        return ConsoleArguments{Outcome::Misuse, {}, {}, std::move(problem)};
+    };
     bool optionsEnded = false;
-    for (const std::u16string& argument : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::u16string& argument = arguments[i];
         if (!optionsEnded && argument == u"--") {
             optionsEnded = true;
             continue;
         }
         if (!optionsEnded && IsHelpFlag(argument))
-            return {Outcome::Usage, {}, {}};
+            return {Outcome::Usage, {}, {}, {}};
+        if (!optionsEnded && std::ranges::find(valueOptions, argument) != valueOptions.end()) {
+            if (i + 1 == arguments.size())
+                return misuse(u"option " + Quoted(argument) + u" needs a value");
+            if (std::ranges::find(read.values, argument,
+                                  &decltype(read.values)::value_type::first) != read.values.end())
+                return misuse(u"option " + Quoted(argument) + u" given twice");
+            read.values.emplace_back(argument, arguments[++i]);
+            continue;
+        }
         if (!optionsEnded && IsOption(argument, slashSwitches))
-            return {Outcome::Misuse, {}, u"unknown option " + Quoted(argument)};
-        if (operands.size() == maxOperands)
-            return {Outcome::Misuse, {}, u"unexpected argument " + Quoted(argument)};
-        operands.push_back(argument);
+            return misuse(u"unknown option " + Quoted(argument));
+        if (read.operands.size() == maxOperands)
+            return misuse(u"unexpected argument " + Quoted(argument));
+        read.operands.push_back(argument);
     }
-    return {Outcome::Run, std::move(operands), {}};
+    return read;
 }
 
 } // namespace app

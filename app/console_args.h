@@ -7,12 +7,17 @@
 //   -x, --x, -        an unknown option: the problem and the usage on
 //                     standard error, exit status 2 (kMisuseStatus)
 //   /x (Windows)      the same: "/" and letters only is a switch there
+//   --out FOLDER      an option the program names as taking a value: the
+//                     next argument is its value, whatever it looks like
 //   --                ends the options: every later argument is an operand
 //   anything else     an operand ("/home/x" on Linux, "./-name" anywhere)
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace app {
@@ -37,12 +42,16 @@ struct ConsoleArguments {
     };
     Outcome outcome = Outcome::Run;
     std::vector<std::u16string> operands;
+    // Each option that takes a value, with it, in command-line order.
+    std::vector<std::pair<std::u16string, std::u16string>> values;
     std::u16string problem; // "unknown option "--x"", for Misuse
 };
 
 // Reads `arguments` (those after the program's name). The first help flag or
-// problem decides; more than `maxOperands` operands is a misuse.
+// problem decides; more than `maxOperands` operands, an option of
+// `valueOptions` without its value or given twice, is a misuse.
 ConsoleArguments ReadConsoleArguments(const std::vector<std::u16string>& arguments,
-                                      std::size_t maxOperands, bool slashSwitches = kSlashSwitches);
+                                      std::size_t maxOperands, bool slashSwitches = kSlashSwitches,
+                                      std::span<const std::u16string_view> valueOptions = {});
 
 } // namespace app

@@ -78,21 +78,10 @@ std::u16string CountsByName(const std::vector<skin::Finding>& findings) {
 }
 
 int Run(int argc, char** argv) {
-    const app::ConsoleArguments arguments =
-        app::ReadConsoleArguments(app::check::Arguments(argc, argv), 1);
-    switch (arguments.outcome) {
-    case app::ConsoleArguments::Outcome::Run:
-        break;
-    case app::ConsoleArguments::Outcome::Usage:
-        for (const std::u16string_view line : kUsage)
-            app::check::WriteLine(line);
-        return app::kUsageStatus;
-    case app::ConsoleArguments::Outcome::Misuse:
-        app::check::WriteErrorLine(u"KestoSkinCheck: " + arguments.problem);
-        for (const std::u16string_view line : kUsage)
-            app::check::WriteErrorLine(line);
-        return app::kMisuseStatus;
-    }
+    app::ConsoleArguments arguments;
+    if (const auto status =
+            app::check::AnswerCommandLine(argc, argv, u"KestoSkinCheck", kUsage, 1, arguments))
+        return *status;
     const std::u16string programFolder = ProgramFolder(arguments.operands);
     const std::u16string files = platform::JoinPath(programFolder, u"Files\\");
     skin::CheckReport report;

@@ -14,24 +14,27 @@
 
 namespace {
 
-constexpr char16_t kUsage[] =
-    u"Usage: KestoSkinUnpack [--out FOLDER] [MODULE | SKIN-FOLDER | PROGRAM-FOLDER]\n"
-    u"\n"
-    u"Reads skin modules and writes a new folder with Files\\ (one script per\n"
-    u"module, its icons and its raw data) that the builder turns back into the\n"
-    u"same modules, and skin.html, a sheet of everything they hold.\n"
-    u"\n"
-    u"  MODULE          one module file (vistel.dll, ...)\n"
-    u"  SKIN-FOLDER     a _skin folder: every .dll in it\n"
-    u"  PROGRAM-FOLDER  a folder that holds _skin\\\n"
-    u"  (none)          the _skin\\ beside this program\n"
-    u"  --out FOLDER    write there instead of Unpacked\\ beside what is read;\n"
-    u"                  a folder that holds anything is never written into\n"
-    u"  --help          this text\n"
-    u"\n"
-    u"Exit status: 0 every resource written, 1 some could not be expressed in a\n"
-    u"script (each is listed), 2 an input could not be read or the output not\n"
-    u"written (then nothing is written).";
+constexpr std::u16string_view kUsage[] = {
+    u"Usage: KestoSkinUnpack [--out FOLDER] [MODULE | SKIN-FOLDER | PROGRAM-FOLDER]",
+    u"",
+    u"Reads skin modules and writes a new folder with Files\\ (one script per",
+    u"module, its icons and its raw data) that the builder turns back into the",
+    u"same modules, and skin.html, a sheet of everything they hold.",
+    u"",
+    u"  MODULE          one module file (vistel.dll, ...)",
+    u"  SKIN-FOLDER     a _skin folder: every .dll in it",
+    u"  PROGRAM-FOLDER  a folder that holds _skin\\",
+    u"  (none)          the _skin\\ beside this program",
+    u"  --out FOLDER    write there instead of Unpacked\\ beside what is read;",
+    u"                  a folder that holds anything is never written into",
+    u"  -h, --help, /?  print this text",
+    u"",
+    u"Exit status: 0 every resource written, 1 some could not be expressed in a",
+    u"script (each is listed), 2 an input could not be read, the output not",
+    u"written (then nothing is written), or a command line it cannot use.",
+};
+
+constexpr std::u16string_view kValueOptions[] = {u"--out"};
 
 std::u16string Count(std::size_t n, std::u16string_view what) {
     return platform::Decimal(n) + u" " + std::u16string(what) + (n == 1 ? u"" : u"s");
@@ -91,25 +94,13 @@ Input ResolveInput(const std::u16string* argument) {
     return input;
 }
 
-int Run(const std::vector<std::u16string>& arguments) {
-    const std::u16string* input = nullptr;
-    const std::u16string* out = nullptr;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::u16string& argument = arguments[i];
-        if (argument == u"--help" || argument == u"-h" || argument == u"/?") {
-            app::check::WriteLine(kUsage);
-            return 0;
-        }
-        if (argument == u"--out" && i + 1 < arguments.size() && out == nullptr) {
-            out = &arguments[++i];
-        } else if (argument.starts_with(u"--") || input != nullptr) {
-            app::check::WriteLine(u"KestoSkinUnpack: unexpected argument \"" + argument + u"\"");
-            app::check::WriteLine(kUsage);
-            return 2;
-        } else {
-            input = &argument;
-        }
-    }
+int Run(int argc, char** argv) {
+    app::ConsoleArguments arguments;
+    if (const auto status = app::check::AnswerCommandLine(argc, argv, u"KestoSkinUnpack", kUsage, 1,
+                                                          arguments, kValueOptions))
+        return *status;
+    const std::u16string* input = arguments.operands.empty() ? nullptr : &arguments.operands[0];
+    const std::u16string* out = arguments.values.empty() ? nullptr : &arguments.values[0].second;
     try {
         const Input resolved = ResolveInput(input);
         const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules);
@@ -139,7 +130,7 @@ int Run(const std::vector<std::u16string>& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int status = Run(app::check::Arguments(argc, argv));
+    const int status = Run(argc, argv);
     app::check::PauseIfOwnConsole();
     return status;
 }

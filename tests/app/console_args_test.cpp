@@ -70,4 +70,19 @@ TEST(ConsoleArguments, TheOperandLimitIsTheProgramsOwn) {
     EXPECT_EQ(app::ReadConsoleArguments({u"a"}, 0).problem, u"unexpected argument \"a\"");
 }
 
+TEST(ConsoleArguments, AValueOptionTakesTheNextArgumentWhateverItLooksLike) {
+    constexpr std::u16string_view out[] = {u"--out"};
+    const auto read = [&](std::vector<std::u16string> arguments) {
+        return app::ReadConsoleArguments(arguments, 1, false, out);
+    };
+    const app::ConsoleArguments both = read({u"_skin", u"--out", u"-x"});
+    EXPECT_EQ(both.operands, std::vector<std::u16string>{u"_skin"});
+    ASSERT_EQ(both.values.size(), 1u);
+    EXPECT_EQ(both.values[0].second, u"-x");
+    EXPECT_EQ(read({u"--out"}).problem, u"option \"--out\" needs a value");
+    EXPECT_EQ(read({u"--out", u"a", u"--out", u"b"}).problem, u"option \"--out\" given twice");
+    // Not taken as a value option where the program names none.
+    EXPECT_EQ(app::ReadConsoleArguments({u"--out", u"a"}, 1).outcome, Outcome::Misuse);
+}
+
 } // namespace
