@@ -308,7 +308,7 @@ void ScriptCheck::Braces() {
                               u"): the build knows no braces; write BEGIN and END";
         if (lost != 0)
             text += u": the " + Dec(lost) + (lost == 1 ? u" entry on " : u" entries on ") +
-                    Lines(lostFirst, lostLast) + u" are lost";
+                    Lines(lostFirst, lostLast) + (lost == 1 ? u" is lost" : u" are lost");
         const std::u16string effect = Effect({line, end});
         if (!effect.empty())
             text += u"; the lines give " + effect;
@@ -437,10 +437,14 @@ void ScriptCheck::Preprocessor() {
                 includeLine_ = at;
             Cover({at, at});
             const LineRecord& record = records_[at - 1];
-            if (record.entry != 0)
+            if (record.entry != 0) {
+                // The entry holds the word after the directive, as any entry does.
+                const Token key = NextToken(code, 1);
                 acts.push_back(Shown(AsWritten(code)) + u" becomes string entry " +
-                               Dec(static_cast<std::uint64_t>(record.entry)));
-            else if (record.define != 0)
+                               Dec(static_cast<std::uint64_t>(record.entry)) + u", " +
+                               Cut(Shown(ReduceBackslashes(
+                                   UnquoteToken(NextToken(code, key.finish + 1).text)))));
+            } else if (record.define != 0)
                 acts.push_back(Shown(AsWritten(code)) + u" defines " +
                                Cut(Shown(defines_.Records()[record.define - 1].Name)));
         }
