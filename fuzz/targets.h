@@ -21,4 +21,10 @@ void IconTarget(std::span<const std::uint8_t> input);
 // built in full in a scratch program folder and the module checked.
 void ScriptTarget(std::span<const std::uint8_t> input);
 
+// The input as a module given to the unpacker: unpacked, its sheet made, the
+// folder written and built again, and the rebuilt module unpacked: every
+// resource the script could carry comes back the same, with nothing left to
+// report.
+void UnpackTarget(std::span<const std::uint8_t> input);
+
 } // namespace ksbfuzz
