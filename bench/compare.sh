@@ -8,6 +8,9 @@
 #             (bench/resedit_build.mjs)
 #   floor     the I/O floor: every referenced file read once, each script's bytes
 #             written into one of eight files (bench/io_floor.cpp)
+#   unpack    the way back: `KestoSkinUnpack _skin --out FOLDER` on the modules the
+#             Build wrote, into a folder that does not exist yet; once, its Files/
+#             are built again and compared with the Build's modules (cmp)
 #
 # Each is run --runs times (default 5), in rotating order; the table gives the
 # median wall time, the median peak resident set (/usr/bin/time's "Maximum
@@ -51,7 +54,7 @@ fi
 echo "== building (Release, $BUILD)"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKSB_BENCH=ON \
     -DKSB_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j"${KSB_JOBS:-2}" --target KestoSkinBuilder io_floor >/dev/null
+cmake --build "$BUILD" -j"${KSB_JOBS:-2}" --target KestoSkinBuilder KestoSkinUnpack io_floor >/dev/null
 if [ ! -d "$ROOT/bench/node_modules/resedit" ]; then
     (cd "$ROOT/bench" && npm install --no-audit --no-fund >/dev/null)
 fi
@@ -63,7 +66,7 @@ prepare_skin() { # folder, make_skin options...
     rm -rf "$dir"
     "$PY" "$ROOT/bench/make_skin.py" "$dir" --seed "$SEED" "$@"
     mkdir -p "$dir/ours"
-    cp "$BUILD/app/qt/KestoSkinBuilder" "$dir/ours/"
+    cp "$BUILD/app/qt/KestoSkinBuilder" "$BUILD/app/unpack/KestoSkinUnpack" "$dir/ours/"
     ln -s ../Files "$dir/ours/Files"
 }
 
@@ -120,6 +123,16 @@ prep_resedit="rm -rf $WORK/resedit/out"
 cmd_resedit="cd $WORK/resedit && node $ROOT/bench/resedit_build.mjs $WORK/Files out template-nocert.dll"
 prep_floor="rm -rf $WORK/floor/out && mkdir $WORK/floor/out"
 cmd_floor="$BUILD/bench/io_floor $WORK/Files $WORK/floor/out $(echo $LISTS)"
+# The unpacker reads the _skin/ the Build wrote: one Build first, outside the
+# rotation, so that it exists before the first Unpack; each later Build writes
+# the same bytes again, and no run overlaps another.
+(cd "$WORK/ours" && ./KestoSkinBuilder build >/dev/null)
+# The last run's output is moved aside, not removed: removing its 4,800 files
+# just before a run makes the file system scan past the freed inodes in the
+# next run's creations, a cost of the benchmark's own cleanup. All are removed
+# after the measuring.
+prep_unpack="[ ! -e $WORK/unpacked ] || mv $WORK/unpacked $WORK/unpacked-old-\$(date +%s%N)"
+cmd_unpack="$WORK/ours/KestoSkinUnpack $WORK/ours/_skin --out $WORK/unpacked"
 
 # ------------------------------------------------------------------ measuring
 declare -A WALL MEM
@@ -141,7 +154,7 @@ measure() { # name, preparation, command: appends "ms" and "KiB" of one run
 median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 
 echo "== load before: $(uptime | sed 's/.*load average/load average/')"
-tools=(ours llvm resedit floor)
+tools=(ours llvm resedit floor unpack)
 for ((r = 0; r < RUNS; r++)); do
     for ((k = 0; k < ${#tools[@]}; k++)); do
         t=${tools[$(((k + r) % ${#tools[@]}))]}
@@ -151,6 +164,7 @@ for ((r = 0; r < RUNS; r++)); do
     done
 done
 echo "== load after:  $(uptime | sed 's/.*load average/load average/')"
+rm -rf "$WORK"/unpacked-old-*
 
 mib() { awk -v k="$1" 'BEGIN{printf "%.1f", k/1024}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
@@ -160,13 +174,16 @@ total() { du -cb "$1"/*.dll 2>/dev/null | tail -1 | cut -f1; }
 echo
 echo "outputs: ours $(count "$WORK/ours/_skin") modules ($(total "$WORK/ours/_skin") bytes)," \
     "llvm $(count "$WORK/llvm/out") ($(total "$WORK/llvm/out")), resedit $(count "$WORK/resedit/out")" \
-    "($(total "$WORK/resedit/out")), floor $(count "$WORK/floor/out") files ($(total "$WORK/floor/out"))"
+    "($(total "$WORK/resedit/out")), floor $(count "$WORK/floor/out") files ($(total "$WORK/floor/out")),"
+echo "         unpack $(find "$WORK/unpacked/Files" -type f | wc -l) files ($(du -sb "$WORK/unpacked/Files" | cut -f1) bytes)" \
+    "and a $(stat -c %s "$WORK/unpacked/skin.html")-byte skin.html"
 echo
 printf "| %-28s | %13s | %13s | %12s | %14s |\n" "median of $RUNS runs" "wall time, ms" "peak RSS, MiB" "time / ours" "memory / ours"
 printf "|%s|%s|%s|%s|%s|\n" "------------------------------" "---------------:" "---------------:" "--------------:" "----------------:"
 ours_ms=$(echo "${WALL[ours]}" | median)
 ours_kb=$(echo "${MEM[ours]}" | median)
-declare -A NAMES=([ours]="Build (KestoSkinBuilder)" [llvm]="llvm-rc + lld-link" [resedit]="resedit (node)" [floor]="I/O floor")
+declare -A NAMES=([ours]="Build (KestoSkinBuilder)" [llvm]="llvm-rc + lld-link" [resedit]="resedit (node)" [floor]="I/O floor"
+    [unpack]="Unpack (KestoSkinUnpack)")
 for t in "${tools[@]}"; do
     ms=$(echo "${WALL[$t]}" | median)
     kb=$(echo "${MEM[$t]}" | median)
@@ -176,15 +193,35 @@ floor_ms=$(echo "${WALL[floor]}" | median)
 largest=$(ls -l "$WORK/ours/_skin" | awk 'NR>1 && $5>m {m=$5} END{print m}')
 limit_kb=$(awk -v b="$largest" 'BEGIN{printf "%d", 2*b/1024 + 16384}')
 echo
-echo "wall times of every run (ms): ours ${WALL[ours]}| llvm ${WALL[llvm]}| resedit ${WALL[resedit]}| floor ${WALL[floor]}"
+echo "wall times of every run (ms): ours ${WALL[ours]}| llvm ${WALL[llvm]}| resedit ${WALL[resedit]}| floor ${WALL[floor]}| unpack ${WALL[unpack]}"
 echo
 verdict() { if awk "BEGIN{exit !($1)}"; then echo "met"; else echo "missed"; fi; }
 echo "targets:"
 echo "  Build <= 1.5x the I/O floor:            $(ratio "$ours_ms" "$floor_ms")x  $(verdict "$ours_ms <= 1.5 * $floor_ms")"
 echo "  Build >= 4x faster than resedit:        $(ratio "$(echo "${WALL[resedit]}" | median)" "$ours_ms")x  $(verdict "$(echo "${WALL[resedit]}" | median) >= 4 * $ours_ms")"
 echo "  Build >= 10x faster than llvm-rc + lld: $(ratio "$(echo "${WALL[llvm]}" | median)" "$ours_ms")x  $(verdict "$(echo "${WALL[llvm]}" | median) >= 10 * $ours_ms")"
+unpack_ms=$(echo "${WALL[unpack]}" | median)
+echo "  Unpack / Build <= 1 (same run):         $(ratio "$unpack_ms" "$ours_ms")x  $(verdict "$unpack_ms <= $ours_ms")"
 echo "  peak <= 2 x largest module ($(mib $((largest / 1024))) MiB) + 16 MiB = $(mib "$limit_kb") MiB:" \
     "$(mib "$ours_kb") MiB  $(verdict "$ours_kb <= $limit_kb")"
+
+# Sanity, once: the unpacked Files/ build to the same modules, byte for byte.
+rebuilt=$WORK/rebuilt
+rm -rf "$rebuilt"
+mkdir -p "$rebuilt"
+cp "$WORK/ours/KestoSkinBuilder" "$rebuilt/"
+mv "$WORK/unpacked/Files" "$rebuilt/Files"
+(cd "$rebuilt" && ./KestoSkinBuilder build >/dev/null)
+same=0
+for module in "$WORK/ours/_skin"/*.dll; do
+    if cmp -s "$module" "$rebuilt/_skin/$(basename "$module")"; then
+        same=$((same + 1))
+    else
+        echo "  !! $(basename "$module"): the unpacked Files/ build to a different module" >&2
+    fi
+done
+echo "  unpacked Files/ built again: $same of $(count "$WORK/ours/_skin") modules byte for byte (cmp)"
+[ "$same" = "$(count "$WORK/ours/_skin")" ] || exit 1
 
 # ------------------------------------------------------------------ scaling
 if [ "$SCALING" = 1 ]; then

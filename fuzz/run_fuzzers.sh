@@ -12,7 +12,7 @@ build=${KSB_FUZZ_BUILD:-$root/build/fuzz}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKSB_FUZZ=ON -DKSB_BUILD_QT=OFF \
     -DKSB_BUILD_TESTS=OFF -DKSB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"${KSB_JOBS:-2}" --target fuzz_module fuzz_icon fuzz_script
+cmake --build "$build" -j"${KSB_JOBS:-2}" --target fuzz_module fuzz_icon fuzz_script fuzz_unpack
 
 # The targets write a module or two per input: a memory-backed folder keeps
 # them from waiting on the disk.
@@ -23,19 +23,22 @@ fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 status=0
-for target in module icon script; do
+for target in module icon script unpack; do
     work=$scratch/$target
+    # The unpacker reads modules: its seeds and tokens are the module target's.
+    seeds=$target
+    [ "$target" = unpack ] && seeds=module
     mkdir -p "$work/corpus" "$work/artifacts"
     # libFuzzer adds new inputs to the first folder only: the committed
     # corpus and the regression inputs are read, never grown.
-    cp -r "$here/corpus/$target/." "$work/corpus/"
+    cp -r "$here/corpus/$seeds/." "$work/corpus/"
     inputs=("$work/corpus")
     if [ -d "$here/regressions/$target" ]; then
         inputs+=("$here/regressions/$target")
     fi
     echo "=== fuzz_$target for ${seconds}s"
     rc=0
-    TMPDIR=${fuzz_tmp:-${TMPDIR:-/tmp}} "$build/fuzz/fuzz_$target" "${inputs[@]}" -dict="$here/dict/$target.dict" \
+    TMPDIR=${fuzz_tmp:-${TMPDIR:-/tmp}} "$build/fuzz/fuzz_$target" "${inputs[@]}" -dict="$here/dict/$seeds.dict" \
         -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/" >"$work/log" 2>&1 || rc=$?
     runs=$(grep -E '^stat::number_of_executed_units' "$work/log" | awk '{print $2}' || true)

@@ -1,9 +1,12 @@
 #include "fuzz/targets.h"
 
+#include "app/unpack/skin_sheet.h"
 #include "fuzz/fuzz_helper.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
+#include "skin/module_unpack.h"
 #include "skin/script_check.h"
+#include "skin/skin_unpack.h"
 #include "skin/template_module.h"
 
 #include <algorithm>
@@ -114,6 +117,104 @@ void ScriptTarget(std::span<const std::uint8_t> input) {
         Expect(finding.line <= lines, "a finding past the script's last line");
     ExpectDataFilesUnchanged();
     ExpectNoTemporaryFiles("by the script target");
+}
+
+namespace {
+
+std::size_t Occurrences(std::string_view text, std::string_view part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string_view::npos;
+         at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Everything module bytes put on the sheet is escaped: the page has as many
+// pictures and findings as the module gives, however hostile its texts.
+void ExpectSheetOf(const skin::UnpackedSkin& unpacked, std::string_view page) {
+    const skin::UnpackedModule& module = unpacked.modules.front();
+    std::size_t pictures = 0;
+    for (const skin::UnpackedIconGroup& group : module.icons)
+        pictures += group.images.size();
+    for (const skin::UnpackedData& data : module.data)
+        pictures += data.kind == skin::DataKind::Png || data.kind == skin::DataKind::Bmp ||
+                    data.kind == skin::DataKind::Gif || data.kind == skin::DataKind::Jpeg;
+    Expect(Occurrences(page, "<img ") == pictures, "the sheet's pictures are not the module's");
+    Expect(Occurrences(page, "<li class=\"") == module.findings.size(),
+           "the sheet's findings are not the module's");
+}
+
+// What a second unpacking must give again: key, file bytes and text only,
+// since the rebuilt module numbers its images from 50 and gives every
+// resource the build's language.
+struct Expressed {
+    std::vector<std::pair<std::u16string, Bytes>> icons; // key, then the .ico file
+    std::vector<std::pair<std::u16string, Bytes>> data;
+    std::vector<std::pair<std::uint32_t, std::u16string>> strings;
+};
+
+Expressed ExpressedOf(const skin::UnpackedModule& module) {
+    Expressed out;
+    // The .ico file holds the group's header and entries with the images' own
+    // sizes, but not the image IDs.
+    for (const skin::UnpackedIconGroup& group : module.icons)
+        out.icons.emplace_back(group.key, skin::IconFileBytes(group));
+    for (const skin::UnpackedData& data : module.data)
+        out.data.emplace_back(data.key, data.bytes);
+    for (const skin::UnpackedString& string : module.strings)
+        if (string.written)
+            out.strings.emplace_back(string.entry, string.text);
+    std::sort(out.data.begin(), out.data.end());
+    return out;
+}
+
+} // namespace
+
+void UnpackTarget(std::span<const std::uint8_t> input) {
+    skin::UnpackedSkin unpacked;
+    skin::UnpackedModule& module = unpacked.modules.emplace_back();
+    module.moduleFile = u"_skin\\vistel.dll";
+    module.script = u"vistel.rc";
+    std::u16string error;
+    if (!skin::UnpackModule(input, module, error)) {
+        Expect(!error.empty(), "a module refused without a reason");
+        Expect(module.icons.empty() && module.strings.empty() && module.data.empty() &&
+                   module.findings.empty(),
+               "a refused module left parts behind");
+        return;
+    }
+    const std::string page = app::unpack::SkinSheetHtml(unpacked);
+    ExpectSheetOf(unpacked, page);
+
+    // Written as a new folder and built there as a program folder.
+    const fs::path out = ScratchRoot() / "unpacked";
+    fs::remove_all(out);
+    CollectedLog log;
+    std::vector<std::u16string> usedFiles;
+    try {
+        skin::WriteUnpackedFolder(unpacked, Native16(out), page);
+        skin::BuildSkins(false, Native16(out) + u"/", log, usedFiles);
+    } catch (const skin::GeneralError& failure) {
+        Violation("the unpacked folder does not build: " +
+                  platform::Utf16ToUtf8(failure.Message()));
+        return;
+    }
+    const Bytes rebuilt = ReadBytes(out / "_skin" / "vistel.dll");
+    ExpectSoundModule(rebuilt, "rebuilt module");
+    skin::UnpackedModule again;
+    again.moduleFile = module.moduleFile;
+    again.script = module.script;
+    Expect(skin::UnpackModule(rebuilt, again, error), "the rebuilt module cannot be unpacked");
+    // A fresh build of the script gives nothing to report: no other language,
+    // no gap in the icon IDs, nothing the script could not carry.
+    for (const skin::UnpackedFinding& finding : again.findings)
+        Violation("the rebuilt module has a finding: " + finding.name);
+    const Expressed before = ExpressedOf(module);
+    const Expressed after = ExpressedOf(again);
+    Expect(after.icons == before.icons, "the rebuilt module's icon groups differ");
+    Expect(after.data == before.data, "the rebuilt module's raw data differ");
+    Expect(after.strings == before.strings, "the rebuilt module's strings differ");
+    ExpectNoTemporaryFiles("by the unpack target");
 }
 
 } // namespace ksbfuzz

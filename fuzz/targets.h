@@ -23,4 +23,10 @@ void IconTarget(std::span<const std::uint8_t> input);
 // run over the same script.
 void ScriptTarget(std::span<const std::uint8_t> input);
 
+// The input as a module given to the unpacker: unpacked, its sheet made, the
+// folder written and built again, and the rebuilt module unpacked: every
+// resource the script could carry comes back the same, with nothing left to
+// report.
+void UnpackTarget(std::span<const std::uint8_t> input);
+
 } // namespace ksbfuzz

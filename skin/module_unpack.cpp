@@ -289,6 +289,18 @@ private:
     void ReadNamed(const NamedResource& named) {
         if (named.type.IsNumber(acWorkRes::kRtIcon))
             return;
+        // A directory may list one name twice; the script can hold it once,
+        // and a second line with the same key would replace the first.
+        if (!seen_.insert(TypeText(named.type) + u" " + NameText(named.name)).second) {
+            for (const Resource& resource : named.languages)
+                Warn(Describe(resource) + u" is listed again under the same name; the first "
+                                          u"entry is written",
+                     "duplicate-name");
+            if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
+                for (const Resource& resource : named.languages)
+                    ConsumeGroupImages(resource);
+            return;
+        }
         const bool known =
             named.type.IsNumber(acWorkRes::kRtRcData) ||
             named.type.IsNumber(acWorkRes::kRtGroupIcon) ||
@@ -551,6 +563,7 @@ private:
     UnpackedModule& module_;
     std::u16string stem_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, ImageSlot> images_;
+    std::set<std::u16string> seen_; // the (type, name) pairs read, as the findings name them
     FileNames iconFiles_;
     FileNames dataFiles_;
 };

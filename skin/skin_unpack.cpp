@@ -120,8 +120,10 @@ std::u16string ScriptForModule(std::u16string_view moduleFileName, bool& known) 
 UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules) {
     UnpackedSkin skin;
     std::set<std::u16string> scripts;
+    // One buffer for every module: what a module gives is copied out of it,
+    // and fresh memory for each module's bytes cost more than reading them.
+    platform::FileBytes bytes;
     for (const ModuleFile& file : modules) {
-        platform::FileBytes bytes;
         if (!platform::ReadWholeFile(file.path, platform::OpenMode::ReadShareRead, bytes))
             Fail(u"Cannot open file", file.path);
         UnpackedModule module;

@@ -34,6 +34,8 @@ Body BodyOf(const std::string& target) {
         return ksbfuzz::ModuleTarget;
     if (target == "icon")
         return ksbfuzz::IconTarget;
+    if (target == "unpack")
+        return ksbfuzz::UnpackTarget;
     return ksbfuzz::ScriptTarget;
 }
 
@@ -41,7 +43,9 @@ std::vector<Input> InputsOf(const std::string& target) {
     std::vector<Input> inputs;
     const fs::path fuzz = fs::path(KSB_SOURCE_DIR) / "fuzz";
     for (const char* kind : {"corpus", "regressions"}) {
-        const fs::path folder = fuzz / kind / target;
+        // The unpacker's seeds are the module corpus.
+        const bool moduleSeeds = target == "unpack" && kind == std::string("corpus");
+        const fs::path folder = fuzz / kind / (moduleSeeds ? "module" : target);
         if (!fs::is_directory(folder))
             continue;
         for (const auto& entry : fs::directory_iterator(folder)) {
@@ -78,10 +82,11 @@ std::string NameOf(const testing::TestParamInfo<Input>& info) {
 INSTANTIATE_TEST_SUITE_P(Module, FuzzInput, testing::ValuesIn(InputsOf("module")), NameOf);
 INSTANTIATE_TEST_SUITE_P(Icon, FuzzInput, testing::ValuesIn(InputsOf("icon")), NameOf);
 INSTANTIATE_TEST_SUITE_P(Script, FuzzInput, testing::ValuesIn(InputsOf("script")), NameOf);
+INSTANTIATE_TEST_SUITE_P(Unpack, FuzzInput, testing::ValuesIn(InputsOf("unpack")), NameOf);
 
 // Each target has seeds: a corpus that went missing must not pass silently.
 TEST(FuzzCorpus, EveryTargetHasSeeds) {
-    for (const char* target : {"module", "icon", "script"})
+    for (const char* target : {"module", "icon", "script", "unpack"})
         EXPECT_GE(InputsOf(target).size(), 5u) << target;
 }
 
