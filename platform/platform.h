@@ -107,6 +107,7 @@ public:
 private:
     friend File OpenExisting(const std::u16string& path, OpenMode mode);
     friend File CreateAnew(const std::u16string& path);
+    friend File CreateNew(const std::u16string& path);
     friend File CreateTempFile(const std::string& ansiPath);
     friend bool ReadWholeFile(const std::u16string& path, OpenMode mode, class FileBytes& out);
     // GrowReserving's system part: the file is `old` bytes long, `size` is larger.
@@ -159,6 +160,9 @@ File OpenExisting(const std::u16string& path, OpenMode mode);
 // for reading and writing, shared with nobody. A file held by another opener
 // or marked read-only is left untouched and the call fails.
 File CreateAnew(const std::u16string& path);
+// Creates a file that does not exist yet, for writing, shared with nobody;
+// fails (the system's "file exists") where any file or folder stands.
+File CreateNew(const std::u16string& path);
 // Creates a temporary file for reading and writing, shared with nobody, that
 // goes when it is closed and, whatever ends the process, when the process
 // ends; nothing of it ever outlives its maker.

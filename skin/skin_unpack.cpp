@@ -56,7 +56,9 @@ public:
                 Fail(u"Cannot create folder", folder);
             created_.insert(folder);
         }
-        platform::File file = platform::CreateAnew(path);
+        // Every file is new: two that met under one name would be a fault,
+        // never a silent overwrite.
+        platform::File file = platform::CreateNew(path);
         if (!file)
             Fail(u"Cannot create file", path);
         if (!file.WriteAt(0, bytes))

@@ -314,6 +314,20 @@ File CreateAnew(const std::u16string& path) {
     return file;
 }
 
+File CreateNew(const std::u16string& path) {
+    if (detail::InjectFailure(testing::Operation::CreateFile))
+        return File();
+    // O_EXCL: nobody else can have had the file before it is ours, so no lock
+    // and no cut are needed.
+    const int fd = OpenRetrying(posix::NativePath(path).c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return File();
+    }
+    return File(fd);
+}
+
 File CreateTempFile(const std::string& ansiPath) {
     if (detail::InjectFailure(testing::Operation::CreateFile))
         return File();

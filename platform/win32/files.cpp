@@ -226,6 +226,15 @@ File CreateAnew(const std::u16string& path) {
     return File(win32::FromHandle(h));
 }
 
+File CreateNew(const std::u16string& path) {
+    if (detail::InjectFailure(kCreateFileOperation))
+        return File();
+    HANDLE h = Open(path, GENERIC_WRITE, 0, CREATE_NEW);
+    if (h == INVALID_HANDLE_VALUE)
+        return File();
+    return File(win32::FromHandle(h));
+}
+
 File CreateTempFile(const std::string& ansiPath) {
     if (detail::InjectFailure(kCreateFileOperation))
         return File();
