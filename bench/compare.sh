@@ -11,6 +11,8 @@
 #   unpack    the way back: `KestoSkinUnpack _skin --out FOLDER` on the modules the
 #             Build wrote, into a folder that does not exist yet; once, its Files/
 #             are built again and compared with the Build's modules (cmp)
+#   wfloor    the unpack's I/O floor (bench/write_floor.cpp): the modules read once,
+#             and every file one unpack writes created with as many bytes
 #
 # Each is run --runs times (default 5), in rotating order; the table gives the
 # median wall time, the median peak resident set (/usr/bin/time's "Maximum
@@ -54,7 +56,7 @@ fi
 echo "== building (Release, $BUILD)"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKSB_BENCH=ON \
     -DKSB_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j"${KSB_JOBS:-2}" --target KestoSkinBuilder KestoSkinUnpack io_floor >/dev/null
+cmake --build "$BUILD" -j"${KSB_JOBS:-2}" --target KestoSkinBuilder KestoSkinUnpack io_floor write_floor >/dev/null
 if [ ! -d "$ROOT/bench/node_modules/resedit" ]; then
     (cd "$ROOT/bench" && npm install --no-audit --no-fund >/dev/null)
 fi
@@ -133,6 +135,12 @@ cmd_floor="$BUILD/bench/io_floor $WORK/Files $WORK/floor/out $(echo $LISTS)"
 # after the measuring.
 prep_unpack="[ ! -e $WORK/unpacked ] || mv $WORK/unpacked $WORK/unpacked-old-\$(date +%s%N)"
 cmd_unpack="$WORK/ours/KestoSkinUnpack $WORK/ours/_skin --out $WORK/unpacked"
+# The unpack's floor: the modules read once, and the files one unpack writes
+# (listed from one unpack outside the rotation) created with as many bytes.
+"$WORK/ours/KestoSkinUnpack" "$WORK/ours/_skin" --out "$WORK/unpacked" >/dev/null
+(cd "$WORK/unpacked" && find . -type f -printf '%s\t%P\n') >"$WORK/unpack-list.txt"
+prep_wfloor="[ ! -e $WORK/wfloor ] || mv $WORK/wfloor $WORK/unpacked-old-\$(date +%s%N); mkdir $WORK/wfloor"
+cmd_wfloor="$BUILD/bench/write_floor $WORK/wfloor $WORK/unpack-list.txt $WORK/ours/_skin/*.dll"
 
 # ------------------------------------------------------------------ measuring
 declare -A WALL MEM
@@ -154,7 +162,7 @@ measure() { # name, preparation, command: appends "ms" and "KiB" of one run
 median() { tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 
 echo "== load before: $(uptime | sed 's/.*load average/load average/')"
-tools=(ours llvm resedit floor unpack)
+tools=(ours llvm resedit floor unpack wfloor)
 for ((r = 0; r < RUNS; r++)); do
     for ((k = 0; k < ${#tools[@]}; k++)); do
         t=${tools[$(((k + r) % ${#tools[@]}))]}
@@ -183,7 +191,7 @@ printf "|%s|%s|%s|%s|%s|\n" "------------------------------" "---------------:" 
 ours_ms=$(echo "${WALL[ours]}" | median)
 ours_kb=$(echo "${MEM[ours]}" | median)
 declare -A NAMES=([ours]="Build (KestoSkinBuilder)" [llvm]="llvm-rc + lld-link" [resedit]="resedit (node)" [floor]="I/O floor"
-    [unpack]="Unpack (KestoSkinUnpack)")
+    [unpack]="Unpack (KestoSkinUnpack)" [wfloor]="Unpack's I/O floor")
 for t in "${tools[@]}"; do
     ms=$(echo "${WALL[$t]}" | median)
     kb=$(echo "${MEM[$t]}" | median)
@@ -193,7 +201,7 @@ floor_ms=$(echo "${WALL[floor]}" | median)
 largest=$(ls -l "$WORK/ours/_skin" | awk 'NR>1 && $5>m {m=$5} END{print m}')
 limit_kb=$(awk -v b="$largest" 'BEGIN{printf "%d", 2*b/1024 + 16384}')
 echo
-echo "wall times of every run (ms): ours ${WALL[ours]}| llvm ${WALL[llvm]}| resedit ${WALL[resedit]}| floor ${WALL[floor]}| unpack ${WALL[unpack]}"
+echo "wall times of every run (ms): ours ${WALL[ours]}| llvm ${WALL[llvm]}| resedit ${WALL[resedit]}| floor ${WALL[floor]}| unpack ${WALL[unpack]}| unpack floor ${WALL[wfloor]}"
 echo
 verdict() { if awk "BEGIN{exit !($1)}"; then echo "met"; else echo "missed"; fi; }
 echo "targets:"
@@ -202,6 +210,8 @@ echo "  Build >= 4x faster than resedit:        $(ratio "$(echo "${WALL[resedit]
 echo "  Build >= 10x faster than llvm-rc + lld: $(ratio "$(echo "${WALL[llvm]}" | median)" "$ours_ms")x  $(verdict "$(echo "${WALL[llvm]}" | median) >= 10 * $ours_ms")"
 unpack_ms=$(echo "${WALL[unpack]}" | median)
 echo "  Unpack / Build <= 1 (same run):         $(ratio "$unpack_ms" "$ours_ms")x  $(verdict "$unpack_ms <= $ours_ms")"
+wfloor_ms=$(echo "${WALL[wfloor]}" | median)
+echo "  (Unpack / its own I/O floor:            $(ratio "$unpack_ms" "$wfloor_ms")x; the floor / Build: $(ratio "$wfloor_ms" "$ours_ms")x)"
 echo "  peak <= 2 x largest module ($(mib $((largest / 1024))) MiB) + 16 MiB = $(mib "$limit_kb") MiB:" \
     "$(mib "$ours_kb") MiB  $(verdict "$ours_kb <= $limit_kb")"
 
