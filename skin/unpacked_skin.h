@@ -33,6 +33,9 @@ struct UnpackedIconGroup {
     std::uint16_t language = 0;
     std::vector<UnpackedIconImage> images; // in the group directory's order
     std::vector<std::uint8_t> header;      // the group's 6-byte header, the .ico's as well
+    // Why the script does not hold this group, in a few words ("name no key
+    // token can carry"); empty when it is written.
+    std::u16string notWritten;
 };
 
 struct UnpackedData {
@@ -41,6 +44,9 @@ struct UnpackedData {
     std::uint16_t language = 0;
     DataKind kind = DataKind::Binary;
     std::vector<std::uint8_t> bytes;
+    // Why the script does not hold this resource, in a few words; empty when
+    // it is written.
+    std::u16string notWritten;
 };
 
 struct UnpackedString {
@@ -48,6 +54,9 @@ struct UnpackedString {
     std::u16string text;
     bool cut = false;    // the text the block holds was cut (shown as such on the sheet)
     bool written = true; // false: listed among the findings instead (a gap before it, ...)
+    // Why it is not written, in a few words ("gap before entry 7"); empty
+    // when it is written.
+    std::u16string notWritten;
 };
 
 // A resource, or a part of one, that no script line can give back, with the
