@@ -22,9 +22,8 @@ NoView& Unbound() {
 } // namespace
 
 Tfrm::Tfrm(BuildSkinsFunction buildSkins, ExeFileNameFunction exeFileName)
-    : btnBuild(kBtnBuildDesign, [this] { btnBuildClick(); }), log(kLogDesign, Unbound()),
-      btnUsed(kBtnUsedDesign, [this] { btnUsedClick(); }), view_(&Unbound()),
-      buildSkins_(std::move(buildSkins)), exeFileName_(std::move(exeFileName)) {}
+    : btnBuild([this] { btnBuildClick(); }), log(Unbound()), btnUsed([this] { btnUsedClick(); }),
+      view_(&Unbound()), buildSkins_(std::move(buildSkins)), exeFileName_(std::move(exeFileName)) {}
 
 void Tfrm::BindView(FrmView& view) {
     view_ = &view;

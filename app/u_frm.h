@@ -15,31 +15,26 @@
 
 namespace app {
 
-// A push button of the window: how it looks as designed, and what a click runs.
-// A click from the program runs the same handler as a user's click, also for a
-// hidden button.
+// A push button of the window: what a click runs. A click from the program
+// runs the same handler as a user's click, also for a hidden button. How the
+// button looks is the views' business (window_layout.h).
 class PushButton {
 public:
-    PushButton(const ControlDesign& design, std::function<void()> onClick)
-        : design_(design), onClick_(std::move(onClick)) {}
-    const ControlDesign& Design() const { return design_; }
+    explicit PushButton(std::function<void()> onClick) : onClick_(std::move(onClick)) {}
     void Click() const { onClick_(); }
 
 private:
-    const ControlDesign& design_;
     std::function<void()> onClick_;
 };
 
 // The log control: every message for the user becomes one line at its end.
 class LogControl final : public skin::BuildLog {
 public:
-    LogControl(const ControlDesign& design, FrmView& view) : design_(design), view_(&view) {}
-    const ControlDesign& Design() const { return design_; }
+    explicit LogControl(FrmView& view) : view_(&view) {}
     void AppendLine(std::u16string_view line) override { view_->AppendLogLine(line); }
     void Bind(FrmView& view) { view_ = &view; }
 
 private:
-    const ControlDesign& design_;
     FrmView* view_;
 };
 
