@@ -4,7 +4,8 @@ the example; it builds its example as it stands. The README is plain text for
 authors (CR LF in the zip, no Markdown, nothing about building this project,
 the system's own paths); the guide opens in headless chromium with every
 heading, table and code block rendered and every internal link resolving;
-the Windows program carries its version information.
+each Windows program carries its icon (16, 32, 48 and 256 px) and version
+information.
 
 Usage: package_test.py --cpack CPACK --config CPackConfig.cmake --system windows|linux
            --version VERSION [--wine RUNNER] [unittest args]
@@ -146,20 +147,51 @@ class Package(unittest.TestCase):
             with pefile.PE(os.path.join(folder, "_skin", name)) as pe:
                 self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum(), name)
 
-    def test_windows_program_carries_its_version(self):
+    def test_windows_programs_carry_icon_and_version(self):
         if not ARGS.windows:
-            self.skipTest("version information is a Windows resource")
-        with pefile.PE(os.path.join(self.root, "KestoSkinBuilder.exe")) as pe:
-            fixed = pe.VS_FIXEDFILEINFO[0]
-            strings = {k.decode(): v.decode() for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
-                       for table in info.StringTable for k, v in table.entries.items()}
+            self.skipTest("icons and version information are Windows resources")
         parts = ([int(x) for x in ARGS.version.split(".")] + [0, 0, 0])[:4]
-        for ms, ls in ((fixed.FileVersionMS, fixed.FileVersionLS), (fixed.ProductVersionMS, fixed.ProductVersionLS)):
-            self.assertEqual([ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF], parts)
-        expected = {"ProductName": "Kesto Skin Builder", "OriginalFilename": "KestoSkinBuilder.exe",
-                    "FileVersion": ARGS.version, "ProductVersion": ARGS.version}
-        self.assertEqual({k: strings.get(k) for k in expected}, expected)
-        self.assertTrue(strings.get("FileDescription", "").startswith("Kesto Skin Builder"), strings)
+        descriptions = set()
+        for program in PROGRAMS:
+            with self.subTest(program), pefile.PE(os.path.join(self.root, program + ".exe")) as pe:
+                self.assertEqual(sorted(icon_sizes(pe)), [16, 32, 48, 256])
+                fixed = pe.VS_FIXEDFILEINFO[0]
+                strings = {k.decode(): v.decode() for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
+                           for table in info.StringTable for k, v in table.entries.items()}
+                for ms, ls in ((fixed.FileVersionMS, fixed.FileVersionLS),
+                               (fixed.ProductVersionMS, fixed.ProductVersionLS)):
+                    self.assertEqual([ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF], parts)
+                expected = {"ProductName": "Kesto Skin Builder", "InternalName": program,
+                            "OriginalFilename": program + ".exe",
+                            "FileVersion": ARGS.version, "ProductVersion": ARGS.version}
+                self.assertEqual({k: strings.get(k) for k in expected}, expected)
+                descriptions.add(strings.get("FileDescription", ""))
+        self.assertEqual(len(descriptions - {""}), len(PROGRAMS), descriptions)
+
+
+def icon_sizes(pe):
+    """The image sizes of the main (lowest) icon group, each image checked to be
+    there: a bitmap of the size it says, or a PNG for 256 px."""
+    def entries(type_id):
+        for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+            if kind.id == type_id:
+                for name in kind.directory.entries:
+                    data = name.directory.entries[0].data.struct
+                    yield name.id, pe.get_data(data.OffsetToData, data.Size)
+    groups = sorted((i, d) for i, d in entries(pefile.RESOURCE_TYPE["RT_GROUP_ICON"]) if i is not None)
+    images = dict(entries(pefile.RESOURCE_TYPE["RT_ICON"]))
+    group = groups[0][1]
+    count = int.from_bytes(group[4:6], "little")
+    sizes = []
+    for i in range(count):
+        entry = group[6 + 14 * i:20 + 14 * i]
+        size, image = entry[0] or 256, images[int.from_bytes(entry[12:14], "little")]
+        if size == 256:
+            assert image.startswith(b"\x89PNG\r\n\x1a\n"), "256 px image is not a PNG"
+        else:
+            assert int.from_bytes(image[4:8], "little") == size, "bitmap of another size"
+        sizes.append(size)
+    return sizes
 
 
 class Dom(html.parser.HTMLParser):
