@@ -34,8 +34,8 @@ CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic
 # What Markdown source looks like, and what a text about building, testing and
 # measuring this project says; neither belongs in what an author reads.
 MARKDOWN = re.compile(r"`|\*\*|\|\s*:?-{3,}|\]\(|^#{1,6} |^\s*\|.*\|\s*$", re.M)
-DEVELOPER = re.compile(r"cmake|cpack|ctest|apt-get|setup-debian|test-all|benchmark|preset|mingw|"
-                       r"sanitizer|\bwine\b|gtest|ninja|clang|compiler", re.I)
+DEVELOPER = re.compile(r"cmake|cpack|ctest|apt-get|set-?up|\btest|benchmark|preset|mingw|sanitizer|"
+                       r"\bwine\b|gtest|ninja|clang|compiler", re.I)
 
 
 def tree(root):
