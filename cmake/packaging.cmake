@@ -6,8 +6,10 @@
 #   libKestoSkinBuilderWindow.so  its window (Linux)
 #   KestoSkinCheck(.exe)          the checker
 #   KestoSkinUnpack(.exe)         the unpacker
-#   README, writing-skins         the README and the author's guide (Windows:
-#                                 .txt with CR LF, for Notepad; Linux: .md)
+#   README(.txt)                  the skin authors' README (docs/authors-readme.txt;
+#                                 Windows: .txt with CR LF, for Notepad)
+#   writing-skins.html            the author's guide (docs/writing-skins.md) as
+#                                 one offline page
 #   examples/Files/               the example skin
 #
 # Included last, after every folder has made its targets.
@@ -21,24 +23,29 @@ if(TARGET KestoSkinBuilderWindow)
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/Files DESTINATION examples)
 
-# Text documents: as they are on Linux, with CR LF line ends and a .txt name
-# on Windows.
-function(ksb_install_text source name)
-    if(WIN32)
-        file(READ ${source} text)
-        string(REPLACE "\r\n" "\n" text "${text}")
-        string(REPLACE "\n" "\r\n" text "${text}")
-        set(copy ${PROJECT_BINARY_DIR}/package-text/${name}.txt)
-        file(WRITE ${copy} "${text}")
-        set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
-        install(FILES ${copy} DESTINATION .)
-    else()
-        install(FILES ${source} DESTINATION .)
-    endif()
-endfunction()
-
-ksb_install_text(${PROJECT_SOURCE_DIR}/README.md README)
-ksb_install_text(${PROJECT_SOURCE_DIR}/docs/writing-skins.md writing-skins)
+# The documents are made when the package is packed, by docs/package_docs.py
+# with Debian's python3-markdown (which the Python on PATH may not import). A
+# guide whose "#anchor" link has no target fails the packing.
+set(KSB_DOCS_PYTHON /usr/bin/python3 CACHE FILEPATH "The Python that makes the package's documents")
+if(WIN32)
+    set(KSB_DOCS_SYSTEM windows)
+    set(KSB_README README.txt)
+else()
+    set(KSB_DOCS_SYSTEM linux)
+    set(KSB_README README)
+endif()
+set(KSB_DOCS_SCRIPT ${PROJECT_SOURCE_DIR}/docs/package_docs.py)
+install(CODE "
+    set(to \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    file(MAKE_DIRECTORY \"\${to}\")
+    execute_process(COMMAND \"${KSB_DOCS_PYTHON}\" \"${KSB_DOCS_SCRIPT}\" readme
+            --system ${KSB_DOCS_SYSTEM} --version ${PROJECT_VERSION}
+            \"${PROJECT_SOURCE_DIR}/docs/authors-readme.txt\" \"\${to}/${KSB_README}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND \"${KSB_DOCS_PYTHON}\" \"${KSB_DOCS_SCRIPT}\" guide
+            \"${PROJECT_SOURCE_DIR}/docs/writing-skins.md\" \"\${to}/writing-skins.html\"
+        COMMAND_ERROR_IS_FATAL ANY)
+")
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
