@@ -33,6 +33,8 @@ skin::UnpackedSkin LargeSkin() {
             skin::UnpackedIconGroup group{u"IDI_ICON_" + std::u16string(1, char16_t(u'A' + g % 26)),
                                           u"module\\icons\\icon.ico",
                                           1049,
+                                          {},
+                                          {},
                                           {}};
             std::uint16_t id = 50;
             for (std::uint32_t size : {48u, 32u, 16u}) {
@@ -46,11 +48,18 @@ skin::UnpackedSkin LargeSkin() {
             module.icons.push_back(std::move(group));
         }
         for (std::uint32_t e = 1; e <= 15; ++e)
-            module.strings.push_back(
-                {e, u"\u0421\u043E\u043E\u0431\u0449\u0435\u043D\u0438\u0435 <&>", false});
+            module.strings.push_back({e,
+                                      u"\u0421\u043E\u043E\u0431\u0449\u0435\u043D\u0438\u0435 <&>",
+                                      false,
+                                      true,
+                                      {}});
         for (int d = 0; d < 20; ++d)
-            module.data.push_back({u"IDR_DATA", u"module\\data\\picture #1.png", 1049,
-                                   skin::DataKind::Png, std::vector<std::uint8_t>(4096)});
+            module.data.push_back({u"IDR_DATA",
+                                   u"module\\data\\picture #1.png",
+                                   1049,
+                                   skin::DataKind::Png,
+                                   std::vector<std::uint8_t>(4096),
+                                   {}});
         s.modules.push_back(std::move(module));
     }
     return s;

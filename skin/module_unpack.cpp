@@ -508,7 +508,7 @@ private:
                     firstEmpty = k;
                 continue;
             }
-            UnpackedString string{k, entry.text, entry.cut, false};
+            UnpackedString string{k, entry.text, entry.cut, false, {}};
             const std::u16string what = u"string " + platform::Decimal(k) + u" of " + block;
             const std::u16string problem =
                 entry.cut ? u"the block ends inside it" : StringTextProblem(entry.text);
