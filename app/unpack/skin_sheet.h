@@ -38,12 +38,4 @@ std::string ImageDataUri(const skin::UnpackedIconImage& image);
 // the unreserved characters (A-Z a-z 0-9 - . _ ~).
 std::string FilesUrl(std::u16string_view file);
 
-// The bits per pixel of an image: the group directory's value, or when that
-// is 0 the one the image's own header gives (BITMAPINFOHEADER biBitCount, or
-// the PNG header's depth times its channels); 0 when neither says.
-std::uint16_t ImageBitDepth(const skin::UnpackedIconImage& image);
-
-// A string entry past this number is never loaded by the messenger.
-constexpr std::uint32_t kLastLoadableStringEntry = 15;
-
 } // namespace app::unpack

@@ -3,19 +3,22 @@
 // string entries that the messenger cannot load.
 #include "acWorkRes/icon_import.h"
 #include "app/unpack/skin_sheet.h"
+#include "platform/platform.h"
+#include "skin/icon_image_facts.h"
 #include "skin/script_reader.h"
+#include "skin/text_preview.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using app::unpack::FilesUrl;
-using app::unpack::ImageBitDepth;
 using app::unpack::ImageDataUri;
 using app::unpack::SkinSheetHtml;
 
@@ -98,10 +101,12 @@ TEST(SkinSheet, HostileTextsCannotOpenMarkupOrAddHandlers) {
         g.images.push_back(Image(16, 32, 40));
         images += g.images.size();
         m.icons.push_back(g);
-        m.strings.push_back({1, h, false});
-        m.data.push_back({h, h, 1049, skin::DataKind::Png, {0x89, 'P', 'N', 'G'}});
+        m.strings.push_back({1, h, false, true, h});
+        m.data.push_back({h, h, 1049, skin::DataKind::Png, {0x89, 'P', 'N', 'G'}, {}});
         images += 1; // the picture of the PNG data
-        m.data.push_back({h, h, 1049, skin::DataKind::Wav, {'R', 'I', 'F', 'F'}});
+        m.data.push_back({h, h, 1049, skin::DataKind::Wav, {'R', 'I', 'F', 'F'}, h});
+        const std::string text = platform::Utf16ToUtf8(h + u"\r\n" + h);
+        m.data.push_back({h, h, 1049, skin::DataKind::Text, {text.begin(), text.end()}, {}});
         m.findings.push_back({true, h, "unexpressible-type\"><b>"});
         s.modules.push_back(m);
     }
@@ -109,10 +114,10 @@ TEST(SkinSheet, HostileTextsCannotOpenMarkupOrAddHandlers) {
 
     // Every tag of the page is one the sheet writes itself.
     const std::set<std::string> ownTags = {
-        "!DOCTYPE",   "a",      "audio", "b",   "body",  "br",      "code",   "div",
-        "figcaption", "figure", "h1",    "h2",  "h3",    "head",    "header", "html",
-        "img",        "li",     "meta",  "nav", "p",     "section", "span",   "style",
-        "table",      "tbody",  "td",    "th",  "thead", "title",   "tr",     "ul"};
+        "!DOCTYPE", "a",   "audio", "b",     "body",    "br",     "code",  "div",   "figcaption",
+        "figure",   "h1",  "h2",    "h3",    "head",    "header", "html",  "img",   "li",
+        "meta",     "nav", "p",     "pre",   "section", "span",   "style", "table", "tbody",
+        "td",       "th",  "thead", "title", "tr",      "ul"};
     for (auto at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
         auto begin = at + 1 + (page[at + 1] == '/' ? 1 : 0);
         auto end = page.find_first_of(" >", begin);
@@ -125,8 +130,14 @@ TEST(SkinSheet, HostileTextsCannotOpenMarkupOrAddHandlers) {
     EXPECT_EQ(CountOf(page, "onerror=\""), images);
     EXPECT_EQ(CountOf(page, kHandler), images);
     EXPECT_EQ(CountOf(page, "onmouseover='"), 0u);
-    // The texts are still there to read, escaped.
+    // The texts are still there to read, escaped: among them a reason why
+    // something is not written, and the two lines of a text's preview.
     EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(page.find("not written: &lt;script&gt;alert(1)&lt;/script&gt;</span> "),
+              std::string::npos);
+    EXPECT_NE(page.find("<pre class=\"lines\">&lt;script&gt;alert(1)&lt;/script&gt;\n"
+                        "&lt;script&gt;alert(1)&lt;/script&gt;</pre>"),
+              std::string::npos);
     EXPECT_NE(page.find("&amp;lt;b&amp;gt; stays text"), std::string::npos);
     // Paths become percent-encoded URLs, never raw text in an attribute.
     EXPECT_NE(page.find("src=\"Files/%3Cscript%3Ealert%281%29%3C/script%3E\""), std::string::npos);
@@ -137,7 +148,11 @@ TEST(SkinSheet, TextsBecomeWellFormedUtf8WithVisibleControls) {
     s.modules.emplace_back();
     // A lone high surrogate, a lone low one, a pair, a NUL, a Cyrillic word.
     s.modules[0].strings.push_back(
-        {1, std::u16string(u"a\xD800z\xDC00|\U0001F600|") + u'\0' + u"|\u041F\u0440\u0438", false});
+        {1,
+         std::u16string(u"a\xD800z\xDC00|\U0001F600|") + u'\0' + u"|\u041F\u0440\u0438",
+         false,
+         true,
+         {}});
     const std::string page = SkinSheetHtml(s);
     EXPECT_EQ(page.find('\0'), std::string::npos);
     EXPECT_TRUE(
@@ -183,19 +198,38 @@ TEST(SkinSheet, DibImageUriHoldsAOneImageIcoFileThatParsesBack) {
     }
 }
 
-TEST(SkinSheet, BitDepthFromTheDirectoryElseFromTheImagesOwnHeader) {
+TEST(IconImageFacts, KindSizeAndDepthFromTheImagesOwnHeader) {
     auto dib = Image(16, 0, 40);
-    dib.bytes[14] = 4; // biBitCount
-    dib.bytes[15] = 0;
+    const std::uint8_t dibHead[] = {40, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 32, 0, 0, 0, 1, 0, 4, 0};
+    std::copy(std::begin(dibHead), std::end(dibHead), dib.bytes.begin()); // 16 wide, top-down
     auto png = Image(16, 0, 33, true);
-    png.bytes[24] = 8; // bit depth
-    png.bytes[25] = 6; // RGBA
-    auto shortDib = Image(16, 0, 15);
-    auto given = Image(16, 24, 40);
-    EXPECT_EQ(ImageBitDepth(dib), 4);
-    EXPECT_EQ(ImageBitDepth(png), 32);
-    EXPECT_EQ(ImageBitDepth(shortDib), 0);
-    EXPECT_EQ(ImageBitDepth(given), 24);
+    const std::uint8_t pngHead[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0,  13, 'I',
+                                    'H',  'D', 'R', 0,   0,  1,  0,  0,  0, 0, 48, 8,  6};
+    std::copy(std::begin(pngHead), std::end(pngHead), png.bytes.begin()); // 256x48 RGBA
+    auto shortDib = Image(16, 0, 6);
+    std::copy_n(dibHead, 4, shortDib.bytes.begin());
+    auto given = dib;
+    given.bitCount = 24;
+    auto noise = Image(16, 0, 40);
+    std::copy_n(dibHead, 4, noise.bytes.begin());
+    noise.bytes[0] = 12; // an OS/2 core header: no DIB an icon may hold
+    struct {
+        const skin::UnpackedIconImage& image;
+        skin::IconImageKind kind;
+        std::uint32_t width, height;
+        std::uint16_t depth;
+    } const cases[] = {{dib, skin::IconImageKind::Dib, 16, 16, 4},
+                       {png, skin::IconImageKind::Png, 256, 48, 32},
+                       {shortDib, skin::IconImageKind::Dib, 0, 0, 0},
+                       {given, skin::IconImageKind::Dib, 16, 16, 24},
+                       {noise, skin::IconImageKind::Unknown, 0, 0, 0}};
+    for (const auto& c : cases) {
+        const auto facts = skin::ReadIconImageFacts(c.image);
+        EXPECT_EQ(facts.kind, c.kind);
+        EXPECT_EQ(facts.width, c.width);
+        EXPECT_EQ(facts.height, c.height);
+        EXPECT_EQ(facts.bitDepth, c.depth);
+    }
 }
 
 TEST(SkinSheet, FileUrlsArePercentEncodedPerSegment) {
@@ -212,24 +246,165 @@ TEST(SkinSheet, FileUrlsArePercentEncodedPerSegment) {
         EXPECT_EQ(FilesUrl(c.file), c.url);
 }
 
-TEST(SkinSheet, EntriesPastFifteenAndCutStringsAreMarked) {
+// The row (or figure) of the page that holds `what`.
+std::string ElementAround(const std::string& page, std::string_view what, std::string_view open,
+                          std::string_view close) {
+    const auto at = page.find(what);
+    if (at == std::string::npos)
+        return {};
+    const auto start = page.rfind(open, at);
+    return page.substr(start, page.find(close, at) - start);
+}
+
+TEST(SkinSheet, WhatTheScriptDoesNotHoldIsMarkedWhereItStands) {
     skin::UnpackedSkin s;
-    s.modules.emplace_back();
-    s.modules[0].strings = {
-        {1, u"one", false}, {15, u"fifteen", true}, {16, u"sixteen", false}, {40, u"forty", true}};
+    auto& m = s.modules.emplace_back();
+    // Entry, cut, written, reason; a reason alone or a false `written` alone
+    // is enough to mark an entry.
+    m.strings = {{1, u"one", false, true, {}},
+                 {7, u"seven", false, false, u"gap before entry 7"},
+                 {8, u"eight", false, true, u"string 7 before it is not"},
+                 {15, u"fifteen", true, false, {}},
+                 {16, u"sixteen", false, true, {}},
+                 {40, u"forty", true, false, u"past entry 15"}};
+    m.icons.push_back({u"IDI_KEPT", u"m\\icons\\IDI_KEPT.ico", 1049, {Image(16, 32, 40)}, {}, {}});
+    m.icons.push_back({u"IDI_LEFT", {}, 1049, {Image(16, 32, 40)}, {}, u"name no key can carry"});
+    m.data.push_back({u"KEPT_DATA", u"m\\data\\k.bin", 1049, skin::DataKind::Binary, {1}, {}});
+    m.data.push_back({u"LEFT_DATA", {}, 1049, skin::DataKind::Binary, {1}, u"language 1033"});
     const std::string page = SkinSheetHtml(s);
-    for (const auto& entry : s.modules[0].strings) {
+    for (const auto& entry : m.strings) {
         SCOPED_TRACE(entry.entry);
-        const auto cell = page.find("<td class=\"n\">" + std::to_string(entry.entry) + "<");
-        ASSERT_NE(cell, std::string::npos);
-        const auto rowStart = page.rfind("<tr", cell);
-        const auto rowEnd = page.find("</tr>", cell);
-        const std::string row = page.substr(rowStart, rowEnd - rowStart);
+        const std::string row = ElementAround(
+            page, "<td class=\"n\">" + std::to_string(entry.entry) + "<", "<tr", "</tr>");
+        ASSERT_FALSE(row.empty());
         EXPECT_EQ(row.find("cannot be loaded") != std::string::npos, entry.entry > 15);
         EXPECT_EQ(row.find(">cut<") != std::string::npos, entry.cut);
         EXPECT_NE(row.find("<td class=\"n\">" + std::to_string(entry.text.size()) + "<"),
                   std::string::npos);
+        const bool marked = !entry.written || !entry.notWritten.empty();
+        EXPECT_EQ(row.find("unwritten\">") != std::string::npos, marked);
+        std::string mark = "<span class=\"mark\">not written";
+        if (!entry.notWritten.empty())
+            mark += ": " + platform::Utf16ToUtf8(entry.notWritten);
+        EXPECT_EQ(row.find(marked ? mark + "</span> " : mark) != std::string::npos, marked) << row;
     }
+    EXPECT_NE(page.find("<h3>Strings (6, 4 not written)</h3>"), std::string::npos);
+    EXPECT_NE(page.find("<h3>Icons (2, 1 not written)</h3>"), std::string::npos);
+    EXPECT_NE(page.find("<h3>Raw data (2, 1 not written)</h3>"), std::string::npos);
+    for (const auto& [what, open, close, marked] :
+         {std::tuple{"IDI_KEPT", "<figure", "</figure>", false},
+          {"IDI_LEFT", "<figure", "</figure>", true},
+          {"KEPT_DATA", "<tr", "</tr>", false},
+          {"LEFT_DATA", "<tr", "</tr>", true}}) {
+        SCOPED_TRACE(what);
+        const std::string element = ElementAround(page, what, open, close);
+        EXPECT_EQ(element.find("class=\"unwritten\"") != std::string::npos, marked);
+        EXPECT_EQ(element.find("<span class=\"mark\">not written: ") != std::string::npos, marked);
+        // Data that was not written has no file to link to.
+        if (std::string_view(open) == "<tr") {
+            EXPECT_EQ(element.find("href=") != std::string::npos, !marked);
+        }
+    }
+}
+
+TEST(SkinSheet, LargeImagesAreDrawnAt64PixelsAndOpenWholeFromTheIconFile) {
+    skin::UnpackedSkin s;
+    auto& m = s.modules.emplace_back();
+    auto wide = Image(128, 32, 40);
+    wide.height = 32;
+    m.icons.push_back({u"IDI_BIG",
+                       u"m\\icons\\big #1.ico",
+                       1049,
+                       {Image(256, 32, 300, true), wide, Image(64, 32, 40), Image(16, 4, 40)},
+                       {},
+                       {}});
+    const std::string page = SkinSheetHtml(s);
+    struct {
+        std::string size, drawn;
+        bool scaled;
+    } const cases[] = {{"256\xC3\x97"
+                        "256",
+                        "width=\"64\" height=\"64\"", true},
+                       {"128\xC3\x97"
+                        "32",
+                        "width=\"64\" height=\"16\"", true},
+                       {"64\xC3\x97"
+                        "64",
+                        "width=\"64\" height=\"64\"", false},
+                       {"16\xC3\x97"
+                        "16",
+                        "width=\"16\" height=\"16\"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::string image = ElementAround(page, c.size + (c.scaled ? "</a>" : "<br>"),
+                                                "<div class=\"image\">", "</div><");
+        ASSERT_FALSE(image.empty());
+        EXPECT_NE(image.find(c.drawn), std::string::npos) << image;
+        EXPECT_EQ(image.find("class=\"scaled\"") != std::string::npos, c.scaled);
+        EXPECT_EQ(image.find("<a href=\"Files/m/icons/big%20%231.ico\"") != std::string::npos,
+                  c.scaled);
+    }
+    // No image's bytes are on the page twice.
+    EXPECT_EQ(CountOf(page, "base64,"), 4u);
+}
+
+TEST(TextPreview, FirstLinesDecodedAndCut) {
+    const auto bytes = [](std::string_view text) {
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    struct {
+        std::vector<std::uint8_t> bytes;
+        skin::TextEncoding encoding;
+        std::vector<std::u16string> lines;
+        std::vector<bool> cut;
+        std::size_t more;
+    } const cases[] = {
+        // UTF-8 without a marker, CR LF and LF, a line cut short of a pair.
+        {bytes("\xD0\x9F\xD1\x80\xD0\xB8\r\nabcdefgh\n12345\xF0\x9F\x98\x80"
+               "7\nx"),
+         skin::TextEncoding::Utf8,
+         {u"\u041F\u0440\u0438", u"abcdef", u"12345"},
+         {false, true, true},
+         1},
+        // Not UTF-8: Windows-1251, whatever the system's code page.
+        {bytes("\xCF\xF0\xE8\xE2\xE5\xF2 \xB9\x31"),
+         skin::TextEncoding::Windows1251,
+         {u"\u041F\u0440\u0438\u0432\u0435\u0442"},
+         {true},
+         0},
+        // UTF-16 LE by its marker; the first NUL ends the text.
+        {{0xFF, 0xFE, 'h', 0, 'i', 0, '\n', 0, 0x16, 0x04, 0, 0, 'z', 0},
+         skin::TextEncoding::Utf16,
+         {u"hi", u"\u0416"},
+         {false, false},
+         0},
+        {bytes("\xEF\xBB\xBF"
+               "a\n\nb\n"),
+         skin::TextEncoding::Utf8,
+         {u"a", u"", u"b"},
+         {false, false, false},
+         0},
+    };
+    for (const auto& c : cases) {
+        const auto preview = skin::PreviewText(c.bytes, 3, 6);
+        EXPECT_EQ(preview.encoding, c.encoding);
+        ASSERT_EQ(preview.lines.size(), c.lines.size());
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            EXPECT_EQ(preview.lines[i].text, c.lines[i]) << i;
+            EXPECT_EQ(preview.lines[i].cut, c.cut[i]) << i;
+        }
+        EXPECT_EQ(preview.moreLines, c.more);
+    }
+#ifndef _WIN32
+    // The table against iconv's Windows-1251, which the POSIX ANSI code page is.
+    for (unsigned b = 1; b < 256; ++b) {
+        if (b == 0x98)
+            continue; // unassigned: iconv refuses it
+        const std::u16string iconv = platform::AnsiToUtf16(std::string(1, static_cast<char>(b)));
+        EXPECT_EQ(iconv, std::u16string(1, skin::Windows1251ToUtf16(static_cast<std::uint8_t>(b))))
+            << b;
+    }
+#endif
 }
 
 } // namespace
