@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 namespace app::unpack {
 
@@ -299,6 +300,27 @@ void AppendNotWrittenMark(std::string& out, std::u16string_view reason) {
     out += "</span> ";
 }
 
+// The image a browser draws from the group's icon file: the largest, and of
+// those the deepest (by the directory's values, which the file repeats).
+// Only when no other image ties with it, so that the choice is not left to
+// how a browser breaks ties; npos otherwise.
+std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g) {
+    auto rank = [](const UnpackedIconImage& image) {
+        return std::pair{std::uint64_t{image.width} * image.height, image.bitCount};
+    };
+    std::size_t best = std::string::npos;
+    bool tie = false;
+    for (std::size_t i = 0; i < g.images.size(); ++i) {
+        if (best == std::string::npos || rank(g.images[i]) > rank(g.images[best])) {
+            best = i;
+            tie = false;
+        } else if (rank(g.images[i]) == rank(g.images[best])) {
+            tie = true;
+        }
+    }
+    return tie ? std::string::npos : best;
+}
+
 void AppendIcons(std::string& out, const UnpackedModule& m) {
     AppendSectionHeading(out, "Icons", m.icons.size(), NotWrittenCount(m.icons));
     if (m.icons.empty())
@@ -314,14 +336,21 @@ void AppendIcons(std::string& out, const UnpackedModule& m) {
         out += "</b> <span class=\"path\">";
         AppendEscaped(out, g.file);
         out += "</span></figcaption><div class=\"images\">";
-        // A large image opens whole from the group's icon file, which holds it
-        // as it is; the page does not carry its bytes twice.
+        // The group's icon file, when there is one, is where a large image
+        // opens whole, and the source of the image a browser draws from it:
+        // the page does not carry that image's bytes (most often the largest
+        // share of the group's) at all.
         const std::string url = g.file.empty() ? std::string() : FilesUrl(g.file);
-        for (const auto& image : g.images) {
+        const std::size_t fromFile = url.empty() ? std::string::npos : ImageDrawnFromIconFile(g);
+        for (std::size_t i = 0; i < g.images.size(); ++i) {
+            const UnpackedIconImage& image = g.images[i];
             const DrawnSize drawn = DrawnSizeOf(image);
             out += "<div class=\"image\"><div class=\"frame\">";
             AppendImgStart(out);
-            AppendImageDataUri(out, image);
+            if (i == fromFile)
+                out += url;
+            else
+                AppendImageDataUri(out, image);
             AppendImgEnd(out, drawn.width, drawn.height, g.key, drawn.scaled);
             out += "</div><br>";
             const bool link = drawn.scaled && !url.empty();

@@ -344,8 +344,17 @@ TEST(SkinSheet, LargeImagesAreDrawnAt64PixelsAndOpenWholeFromTheIconFile) {
         EXPECT_EQ(image.find("<a href=\"Files/m/icons/big%20%231.ico\"") != std::string::npos,
                   c.scaled);
     }
-    // No image's bytes are on the page twice.
-    EXPECT_EQ(CountOf(page, "base64,"), 4u);
+    // The largest image is drawn from the icon file, the others from their
+    // data: URIs; no image's bytes are on the page twice.
+    EXPECT_NE(page.find("<img src=\"Files/m/icons/big%20%231.ico\" class=\"scaled\" width=\"64\""),
+              std::string::npos);
+    EXPECT_EQ(CountOf(page, "base64,"), 3u);
+    // Two images the largest: which one a browser draws from the file is its
+    // own choice, so both come from data: URIs.
+    m.icons[0].images[1].width = 256;
+    m.icons[0].images[1].height = 256;
+    m.icons[0].images[1].bitCount = 32;
+    EXPECT_EQ(CountOf(SkinSheetHtml(s), "base64,"), 4u);
 }
 
 TEST(TextPreview, FirstLinesDecodedAndCut) {
