@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "skin/icon_image_facts.h"
+#include "skin/icon_image_png.h"
 #include "skin/string_block.h"
 #include "skin/text_preview.h"
 
@@ -181,6 +182,16 @@ void AppendImageDataUri(std::string& out, const UnpackedIconImage& image) {
     if (image.png) {
         out += "data:image/png;base64,";
         AppendBase64(out, {}, image.bytes);
+        return;
+    }
+    // Most of a large page is its DIB images; as PNG they take a third of
+    // the bytes, and a browser has less to read. The .ico stays where the
+    // PNG would not be smaller (small images of few colours) or the DIB is
+    // none the conversion reads.
+    if (const auto png = skin::DibIconToPng(image.bytes);
+        !png.empty() && png.size() < image.bytes.size() + skin::kOneImageIcoHeadSize) {
+        out += "data:image/png;base64,";
+        AppendBase64(out, {}, png);
     } else {
         out += "data:image/x-icon;base64,";
         const auto header = skin::OneImageIcoHead(image);

@@ -4,9 +4,10 @@
 // one section per module with its icon groups drawn image by image, its
 // string entries, its raw data and what the script language could not
 // express. The page works offline and shows everything without running a
-// script: styles are inline, icon images are data: URIs, and raw data is
-// referenced by a relative URL under Files/ (the page lies in the folder that
-// holds Files/), so a 40 MB skin does not become an 80 MB page.
+// script: styles are inline, icon images are data: URIs (but the one a
+// browser draws from its group's icon file, which is referenced), and raw
+// data is referenced by a relative URL under Files/ (the page lies in the
+// folder that holds Files/), so a 40 MB skin does not become an 80 MB page.
 //
 // Everything that comes from a module (names, texts, paths) is escaped; a
 // Content-Security-Policy allows no network, no script of its own, and only
@@ -28,9 +29,10 @@ std::string SkinSheetHtml(const skin::UnpackedSkin& skin);
 // The parts of the page that have rules of their own, for the tests.
 
 // The data: URI of an icon image: image/png for PNG data; a DIB becomes a
-// one-image .ico file (image/x-icon): ICONDIR, one ICONDIRENTRY from the
-// group's directory entry (a width or height of 256 is written as 0, as the
-// format has it), then the bytes.
+// PNG file of its pixels where that is smaller, else a one-image .ico file
+// (image/x-icon): ICONDIR, one ICONDIRENTRY from the group's directory entry
+// (a width or height of 256 is written as 0, as the format has it), then the
+// bytes.
 std::string ImageDataUri(const skin::UnpackedIconImage& image);
 
 // The relative URL of a file under Files/: the "\"-separated path with "/"

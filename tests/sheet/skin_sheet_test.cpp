@@ -5,10 +5,14 @@
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/icon_image_facts.h"
+#include "skin/icon_image_png.h"
 #include "skin/script_reader.h"
 #include "skin/text_preview.h"
 
 #include <gtest/gtest.h>
+#ifdef KSB_TEST_ZLIB
+#include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <set>
@@ -356,6 +360,140 @@ TEST(SkinSheet, LargeImagesAreDrawnAt64PixelsAndOpenWholeFromTheIconFile) {
     m.icons[0].images[1].bitCount = 32;
     EXPECT_EQ(CountOf(SkinSheetHtml(s), "base64,"), 4u);
 }
+
+#ifdef KSB_TEST_ZLIB
+// zlib's own inflate as the reader of what ZlibCompress writes.
+std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> stream, std::size_t size) {
+    std::vector<std::uint8_t> out(size + 1);
+    uLongf length = static_cast<uLongf>(out.size());
+    if (uncompress(out.data(), &length, stream.data(), static_cast<uLong>(stream.size())) != Z_OK)
+        return {0xBA, 0xD0};
+    out.resize(length);
+    return out;
+}
+
+TEST(IconImagePng, ZlibStreamsInflateBackWithZlib) {
+    std::vector<std::vector<std::uint8_t>> inputs = {
+        {}, {7}, std::vector<std::uint8_t>(70000, 0xAA)};
+    std::vector<std::uint8_t> mixed;
+    std::uint32_t seed = 1;
+    for (int i = 0; i < 50000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        mixed.push_back(static_cast<std::uint8_t>(i % 3 == 0 ? seed >> 24 : i % 7));
+    }
+    // The same 300 bytes again 40000 bytes later: past the window, never a match.
+    mixed.insert(mixed.end(), mixed.begin(), mixed.begin() + 300);
+    inputs.push_back(mixed);
+    for (const auto& in : inputs) {
+        SCOPED_TRACE(in.size());
+        EXPECT_EQ(Inflate(skin::ZlibCompress(in), in.size()), in);
+    }
+    EXPECT_LT(skin::ZlibCompress(inputs[2]).size(), 1000u);
+}
+
+// A DIB icon image of `bits` per pixel whose pixel (x, y) is `expected(x, y)`,
+// built the way the format lays it out (bottom-up rows, palette, AND mask);
+// then the PNG of it, inflated by zlib, must give those pixels back.
+TEST(IconImagePng, DibsComeBackPixelForPixel) {
+    constexpr std::uint32_t w = 19, h = 7; // rows of every padding
+    const auto expected = [](unsigned bits, std::uint32_t x, std::uint32_t y) {
+        const bool masked = (x + y) % 5 == 0;
+        if (bits == 32)
+            return std::array<std::uint8_t, 4>{std::uint8_t(x * 13), std::uint8_t(y * 30),
+                                               std::uint8_t(x + y),
+                                               std::uint8_t(masked ? 0 : 40 + x)};
+        const unsigned index = (x * 3 + y) % (1u << std::min(bits, 8u));
+        if (bits == 24)
+            return std::array<std::uint8_t, 4>{std::uint8_t(x * 9), std::uint8_t(y), 200,
+                                               std::uint8_t(masked ? 0 : 255)};
+        return std::array<std::uint8_t, 4>{std::uint8_t(index * 50), std::uint8_t(255 - index), 7,
+                                           std::uint8_t(masked ? 0 : 255)};
+    };
+    for (const unsigned bits : {1u, 4u, 8u, 24u, 32u}) {
+        SCOPED_TRACE(bits);
+        std::vector<std::uint8_t> dib(40);
+        auto put32 = [&dib](std::size_t at, std::uint32_t v) {
+            for (int k = 0; k < 4; ++k)
+                dib[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+        };
+        put32(0, 40);
+        put32(4, w);
+        put32(8, 2 * h);
+        dib[12] = 1;
+        dib[14] = static_cast<std::uint8_t>(bits);
+        const unsigned colours = bits <= 8 ? 1u << bits : 0;
+        for (unsigned k = 0; k < colours; ++k)
+            dib.insert(dib.end(), {7, std::uint8_t(255 - k), std::uint8_t(k * 50), 0}); // BGRx
+        const std::size_t xorStride = (w * bits + 31) / 32 * 4, andStride = (w + 31) / 32 * 4;
+        const std::size_t xorAt = dib.size(), andAt = xorAt + xorStride * h;
+        dib.resize(andAt + andStride * h);
+        for (std::uint32_t y = 0; y < h; ++y) {
+            const std::size_t row = xorAt + (h - 1 - y) * xorStride,
+                              mask = andAt + (h - 1 - y) * andStride;
+            for (std::uint32_t x = 0; x < w; ++x) {
+                const auto p = expected(bits, x, y);
+                if (p[3] == 0)
+                    dib[mask + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                if (bits >= 24) {
+                    const std::size_t at = row + x * bits / 8;
+                    dib[at] = p[2];
+                    dib[at + 1] = p[1];
+                    dib[at + 2] = p[0];
+                    if (bits == 32)
+                        dib[at + 3] = p[3];
+                } else {
+                    const unsigned index = (x * 3 + y) % colours;
+                    dib[row + x * bits / 8] |=
+                        static_cast<std::uint8_t>(index << (8 - bits - x * bits % 8));
+                }
+            }
+        }
+        const auto png = skin::DibIconToPng(dib);
+        ASSERT_GT(png.size(), 8u + 25 + 12);
+        const std::uint8_t ihdr[] = {0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0,
+                                     w, 0, 0, 0,  h,   8,   6,   0,   0, 0};
+        EXPECT_TRUE(std::equal(std::begin(ihdr), std::end(ihdr), png.begin() + 8));
+        // Every chunk's CRC by zlib's crc32, and the IDAT's pixels by its inflate.
+        std::vector<std::uint8_t> pixels;
+        for (std::size_t at = 8; at + 12 <= png.size();) {
+            const std::size_t length =
+                std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+            ASSERT_LE(at + 12 + length, png.size());
+            const std::uint32_t crc = std::uint32_t{png[at + 8 + length]} << 24 |
+                                      png[at + 9 + length] << 16 | png[at + 10 + length] << 8 |
+                                      png[at + 11 + length];
+            EXPECT_EQ(crc, crc32(0, png.data() + at + 4, static_cast<uInt>(length + 4)));
+            if (std::string(png.begin() + at + 4, png.begin() + at + 8) == "IDAT")
+                pixels = Inflate({png.data() + at + 8, length}, h * (1 + 4 * w));
+            at += 12 + length;
+        }
+        ASSERT_EQ(pixels.size(), h * (1 + 4 * w));
+        for (std::uint32_t y = 0; y < h; ++y) {
+            EXPECT_EQ(pixels[y * (1 + 4 * w)], 0); // filter: none
+            for (std::uint32_t x = 0; x < w; ++x) {
+                const auto p = expected(bits, x, y);
+                const auto* got = &pixels[y * (1 + 4 * w) + 1 + 4 * x];
+                EXPECT_TRUE(std::equal(p.begin(), p.end(), got)) << x << "," << y;
+            }
+        }
+        // What it does not read gives nothing: compressed, 16 bits, a short
+        // bitmap, a palette index past the palette.
+        auto compressed = dib;
+        compressed[16] = 1;
+        auto sixteen = dib;
+        sixteen[14] = 16;
+        const std::vector<std::uint8_t> shortXor(
+            dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(xorAt + 1));
+        for (const auto& bad : {compressed, sixteen, shortXor})
+            EXPECT_TRUE(skin::DibIconToPng(bad).empty());
+        if (bits == 8) {
+            auto fewColours = dib;
+            fewColours[32] = 2; // biClrUsed: 2 entries; pixels use more
+            EXPECT_TRUE(skin::DibIconToPng(fewColours).empty());
+        }
+    }
+}
+#endif
 
 TEST(TextPreview, FirstLinesDecodedAndCut) {
     const auto bytes = [](std::string_view text) {
