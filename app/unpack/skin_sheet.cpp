@@ -514,13 +514,12 @@ void AppendData(std::string& out, const UnpackedModule& m) {
             out += "</a>";
         }
         out += "</td><td class=\"preview\">";
-        if (url.empty()) {
-            // Nothing under Files/ to show.
-        } else if (IsPicture(d.kind)) {
+        // Pictures and sounds are shown from their files under Files/.
+        if (!url.empty() && IsPicture(d.kind)) {
             AppendImgStart(out);
             out += url;
             AppendImgEnd(out, 0, 0, d.key);
-        } else if (d.kind == DataKind::Wav) {
+        } else if (!url.empty() && d.kind == DataKind::Wav) {
             out += "<audio controls preload=\"none\" src=\"" + url + "\"></audio>";
         }
         if (d.kind == DataKind::Text)
