@@ -15,7 +15,7 @@ test_packages=(
     qt6-qpa-plugins libgl-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 wine fonts-wine xvfb xauth xdotool locales
-    python3-pefile python3-markdown imagemagick chromium
+    python3-pefile python3-markdown imagemagick chromium zlib1g-dev
     llvm lld
 )
 case "${1:-}" in

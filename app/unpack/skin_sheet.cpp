@@ -1,13 +1,16 @@
 #include "app/unpack/skin_sheet.h"
 
-#include "acWorkRes/byte_reader.h"
 #include "platform/platform.h"
+#include "skin/icon_image_facts.h"
+#include "skin/icon_image_png.h"
+#include "skin/string_block.h"
+#include "skin/text_preview.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <limits>
 #include <string_view>
+#include <utility>
 
 namespace app::unpack {
 
@@ -41,7 +44,7 @@ figcaption{margin-bottom:6px}
 .image{text-align:center;font-size:11px;color:#444}
 .frame{display:inline-block;line-height:0;
 background:repeating-conic-gradient(#ddd 0 25%,#fff 0 50%) 0 0/8px 8px}
-.frame img{image-rendering:pixelated}
+.frame img{image-rendering:pixelated}.frame img.scaled{image-rendering:auto}
 table{border-collapse:collapse;background:#fff}
 th,td{border:1px solid #ccc;padding:3px 8px;text-align:left;vertical-align:top}
 td.n{text-align:right;font-variant-numeric:tabular-nums}
@@ -49,6 +52,12 @@ td.text{white-space:pre-wrap;overflow-wrap:anywhere;max-width:60em}
 .flag{display:inline-block;margin-left:6px;padding:0 4px;border-radius:3px;
 font-size:11px;background:#c62828;color:#fff}
 tr.unloadable td{background:#fdecea}
+.mark{display:inline-block;margin:0 6px 2px 0;padding:0 5px;border-radius:3px;font-size:12px;
+font-style:normal;background:#5f5f5f;color:#fff;white-space:nowrap}
+tr.unwritten td,figure.unwritten{background:#ececec;color:#6b6b6b}
+figure.unwritten{border-style:dashed}figure.unwritten img{opacity:.55}
+pre.lines{margin:0;font-size:12px;white-space:pre-wrap;overflow-wrap:anywhere;max-width:60em}
+.more{color:#666;font-style:italic}
 .preview img{max-width:320px;max-height:240px}
 li.warning .kind{color:#c62828;font-weight:600}li.note .kind{color:#1565c0;font-weight:600}
 .none{color:#666;font-style:italic}
@@ -165,42 +174,27 @@ void AppendBase64(std::string& out, std::span<const std::uint8_t> head,
 
 // ---------------------------------------------------------------- icons
 
-constexpr std::size_t kIcoHeaderSize = 6 + 16; // ICONDIR and one ICONDIRENTRY
-
-std::uint8_t DirectoryDimension(std::uint32_t pixels) {
-    return pixels >= 256 ? 0 : static_cast<std::uint8_t>(pixels);
-}
-
-std::array<std::uint8_t, kIcoHeaderSize> IcoHeader(const UnpackedIconImage& image) {
-    std::array<std::uint8_t, kIcoHeaderSize> h{};
-    acWorkRes::ByteWriter w(h);
-    // An image of 4 GB or more cannot be in a module; its size saturates.
-    auto size = static_cast<std::uint32_t>(
-        std::min<std::size_t>(image.bytes.size(), std::numeric_limits<std::uint32_t>::max()));
-    // The fields all lie inside the fixed header, so no write can fail.
-    w.PutU16(2, 1); // idType: icon
-    w.PutU16(4, 1); // idCount
-    h[6] = DirectoryDimension(image.width);
-    h[7] = DirectoryDimension(image.height);
-    h[8] = image.colorCount;
-    w.PutU16(10, 1); // wPlanes
-    w.PutU16(12, image.bitCount);
-    w.PutU32(14, size);
-    w.PutU32(18, static_cast<std::uint32_t>(kIcoHeaderSize));
-    return h;
-}
-
 std::size_t ImageUriLength(const UnpackedIconImage& image) {
-    return 32 + Base64Length(image.bytes.size() + (image.png ? 0 : kIcoHeaderSize));
+    return 32 + Base64Length(image.bytes.size() + (image.png ? 0 : skin::kOneImageIcoHeadSize));
 }
 
 void AppendImageDataUri(std::string& out, const UnpackedIconImage& image) {
     if (image.png) {
         out += "data:image/png;base64,";
         AppendBase64(out, {}, image.bytes);
+        return;
+    }
+    // Most of a large page is its DIB images; as PNG they take a third of
+    // the bytes, and a browser has less to read. The .ico stays where the
+    // PNG would not be smaller (small images of few colours) or the DIB is
+    // none the conversion reads.
+    if (const auto png = skin::DibIconToPng(image.bytes);
+        !png.empty() && png.size() < image.bytes.size() + skin::kOneImageIcoHeadSize) {
+        out += "data:image/png;base64,";
+        AppendBase64(out, {}, png);
     } else {
         out += "data:image/x-icon;base64,";
-        const auto header = IcoHeader(image);
+        const auto header = skin::OneImageIcoHead(image);
         AppendBase64(out, header, image.bytes);
     }
 }
@@ -212,8 +206,10 @@ void AppendImgStart(std::string& out) {
 }
 
 void AppendImgEnd(std::string& out, std::uint32_t width, std::uint32_t height,
-                  std::u16string_view alt) {
+                  std::u16string_view alt, bool scaled = false) {
     out += '"';
+    if (scaled)
+        out += " class=\"scaled\"";
     if (width != 0 && height != 0) {
         out += " width=\"";
         AppendNumber(out, width);
@@ -226,6 +222,26 @@ void AppendImgEnd(std::string& out, std::uint32_t width, std::uint32_t height,
     out += "\" onerror=\"";
     out += kBrokenImageHandler;
     out += "\">";
+}
+
+// An image larger than this is drawn with this as its longer side, its true
+// size beneath it, so that a row holds several groups.
+constexpr std::uint32_t kDrawnImageSize = 64;
+
+struct DrawnSize {
+    std::uint32_t width = 0, height = 0;
+    bool scaled = false;
+};
+
+DrawnSize DrawnSizeOf(const UnpackedIconImage& image) {
+    const std::uint32_t longer = std::max(image.width, image.height);
+    if (longer <= kDrawnImageSize)
+        return {image.width, image.height, false};
+    auto scale = [longer](std::uint32_t side) {
+        const std::uint64_t drawn = std::uint64_t{side} * kDrawnImageSize / longer;
+        return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(drawn));
+    };
+    return {scale(image.width), scale(image.height), true};
 }
 
 // ---------------------------------------------------------------- sections
@@ -257,36 +273,110 @@ void AppendCount(std::string& out, std::size_t n, std::string_view one, std::str
     out += n == 1 ? one : many;
 }
 
-void AppendSectionHeading(std::string& out, std::string_view title, std::size_t n) {
+// "Title (n)", and how many of them the script does not hold when any.
+void AppendSectionHeading(std::string& out, std::string_view title, std::size_t n,
+                          std::size_t unwritten = 0) {
     out += "<h3>";
     out += title;
     out += " (";
     AppendNumber(out, n);
+    if (unwritten != 0) {
+        out += ", ";
+        AppendNumber(out, unwritten);
+        out += " not written";
+    }
     out += ")</h3>\n";
 }
 
+bool NotWritten(const skin::UnpackedString& s) {
+    return !s.written || !s.notWritten.empty();
+}
+
+template <typename T> bool NotWritten(const T& resource) {
+    return !resource.notWritten.empty();
+}
+
+template <typename T> std::size_t NotWrittenCount(const std::vector<T>& items) {
+    return static_cast<std::size_t>(
+        std::count_if(items.begin(), items.end(), [](const T& item) { return NotWritten(item); }));
+}
+
+// The mark of what the script does not hold, with the reason when one is given.
+void AppendNotWrittenMark(std::string& out, std::u16string_view reason) {
+    out += "<span class=\"mark\">not written";
+    if (!reason.empty()) {
+        out += ": ";
+        AppendEscaped(out, reason);
+    }
+    out += "</span> ";
+}
+
+// The image a browser draws from the group's icon file: the largest, and of
+// those the deepest (by the directory's values, which the file repeats).
+// Only when no other image ties with it, so that the choice is not left to
+// how a browser breaks ties; npos otherwise.
+std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g) {
+    auto rank = [](const UnpackedIconImage& image) {
+        return std::pair{std::uint64_t{image.width} * image.height, image.bitCount};
+    };
+    std::size_t best = std::string::npos;
+    bool tie = false;
+    for (std::size_t i = 0; i < g.images.size(); ++i) {
+        if (best == std::string::npos || rank(g.images[i]) > rank(g.images[best])) {
+            best = i;
+            tie = false;
+        } else if (rank(g.images[i]) == rank(g.images[best])) {
+            tie = true;
+        }
+    }
+    return tie ? std::string::npos : best;
+}
+
 void AppendIcons(std::string& out, const UnpackedModule& m) {
-    AppendSectionHeading(out, "Icons", m.icons.size());
+    AppendSectionHeading(out, "Icons", m.icons.size(), NotWrittenCount(m.icons));
     if (m.icons.empty())
         return;
     out += "<div class=\"grid\">\n";
     for (const auto& g : m.icons) {
-        out += "<figure><figcaption><b>";
+        const bool unwritten = NotWritten(g);
+        out += unwritten ? "<figure class=\"unwritten\"><figcaption>" : "<figure><figcaption>";
+        if (unwritten)
+            AppendNotWrittenMark(out, g.notWritten);
+        out += "<b>";
         AppendEscaped(out, g.key);
         out += "</b> <span class=\"path\">";
         AppendEscaped(out, g.file);
         out += "</span></figcaption><div class=\"images\">";
-        for (const auto& image : g.images) {
+        // The group's icon file, when there is one, is where a large image
+        // opens whole, and the source of the image a browser draws from it:
+        // the page does not carry that image's bytes (most often the largest
+        // share of the group's) at all.
+        const std::string url = g.file.empty() ? std::string() : FilesUrl(g.file);
+        const std::size_t fromFile = url.empty() ? std::string::npos : ImageDrawnFromIconFile(g);
+        for (std::size_t i = 0; i < g.images.size(); ++i) {
+            const UnpackedIconImage& image = g.images[i];
+            const DrawnSize drawn = DrawnSizeOf(image);
             out += "<div class=\"image\"><div class=\"frame\">";
             AppendImgStart(out);
-            AppendImageDataUri(out, image);
-            AppendImgEnd(out, image.width, image.height, g.key);
+            if (i == fromFile)
+                out += url;
+            else
+                AppendImageDataUri(out, image);
+            AppendImgEnd(out, drawn.width, drawn.height, g.key, drawn.scaled);
             out += "</div><br>";
+            const bool link = drawn.scaled && !url.empty();
+            if (link) {
+                out += "<a href=\"";
+                out += url; // percent-encoded: nothing in it needs escaping
+                out += "\" title=\"the whole image, in the group's icon file\">";
+            }
             AppendNumber(out, image.width);
             out += "\xC3\x97"; // U+00D7 MULTIPLICATION SIGN
             AppendNumber(out, image.height);
+            if (link)
+                out += "</a>";
             out += "<br>";
-            if (std::uint16_t depth = ImageBitDepth(image); depth != 0) {
+            if (std::uint16_t depth = skin::ReadIconImageFacts(image).bitDepth; depth != 0) {
                 AppendNumber(out, depth);
                 out += "-bit";
             } else {
@@ -304,13 +394,17 @@ void AppendIcons(std::string& out, const UnpackedModule& m) {
 }
 
 void AppendStrings(std::string& out, const UnpackedModule& m) {
-    AppendSectionHeading(out, "Strings", m.strings.size());
+    AppendSectionHeading(out, "Strings", m.strings.size(), NotWrittenCount(m.strings));
     if (m.strings.empty())
         return;
     out += "<table><thead><tr><th>Entry</th><th>Length</th><th>Text</th></tr></thead><tbody>\n";
     for (const auto& s : m.strings) {
-        const bool unloadable = s.entry > kLastLoadableStringEntry;
-        out += unloadable ? "<tr class=\"unloadable\">" : "<tr>";
+        // Entry 16 and later have no identifier the string loading reaches.
+        const bool unloadable = s.entry >= std::uint32_t{skin::kStringBlockEntries};
+        const bool unwritten = NotWritten(s);
+        out += unloadable ? (unwritten ? "<tr class=\"unloadable unwritten\">"
+                                       : "<tr class=\"unloadable\">")
+                          : (unwritten ? "<tr class=\"unwritten\">" : "<tr>");
         out += "<td class=\"n\">";
         AppendNumber(out, s.entry);
         if (unloadable)
@@ -320,6 +414,8 @@ void AppendStrings(std::string& out, const UnpackedModule& m) {
         if (s.cut)
             out += "<span class=\"flag\">cut</span>";
         out += "</td><td class=\"text\">";
+        if (unwritten)
+            AppendNotWrittenMark(out, s.notWritten);
         AppendEscaped(out, s.text);
         out += "</td></tr>\n";
     }
@@ -351,31 +447,83 @@ bool IsPicture(DataKind kind) {
            kind == DataKind::Jpeg;
 }
 
+// A text resource's first lines, and the encoding it was read in.
+constexpr std::size_t kPreviewLines = 8;
+constexpr std::size_t kPreviewWidth = 100;
+
+std::string_view EncodingName(skin::TextEncoding encoding) {
+    switch (encoding) {
+    case skin::TextEncoding::Utf16:
+        return "UTF-16";
+    case skin::TextEncoding::Windows1251:
+        return "Windows-1251";
+    case skin::TextEncoding::Utf8:
+        break;
+    }
+    return "UTF-8";
+}
+
+void AppendTextPreview(std::string& out, const skin::TextPreview& preview) {
+    out += "<pre class=\"lines\">";
+    for (std::size_t i = 0; i < preview.lines.size(); ++i) {
+        if (i != 0)
+            out += '\n';
+        AppendEscaped(out, preview.lines[i].text);
+        if (preview.lines[i].cut)
+            out += "<span class=\"more\">\xE2\x80\xA6</span>"; // U+2026 HORIZONTAL ELLIPSIS
+    }
+    if (preview.moreLines != 0) {
+        out += "\n<span class=\"more\">\xE2\x80\xA6 ";
+        AppendCount(out, preview.moreLines, "more line", "more lines");
+        out += "</span>";
+    }
+    out += "</pre>";
+}
+
 void AppendData(std::string& out, const UnpackedModule& m) {
-    AppendSectionHeading(out, "Raw data", m.data.size());
+    AppendSectionHeading(out, "Raw data", m.data.size(), NotWrittenCount(m.data));
     if (m.data.empty())
         return;
     out += "<table><thead><tr><th>Name</th><th>Size</th><th>Kind</th><th>File</th>"
            "<th>Preview</th></tr></thead><tbody>\n";
     for (const auto& d : m.data) {
-        const std::string url = FilesUrl(d.file);
-        out += "<tr><td><b>";
+        const std::string url = d.file.empty() ? std::string() : FilesUrl(d.file);
+        const bool unwritten = NotWritten(d);
+        out += unwritten ? "<tr class=\"unwritten\"><td>" : "<tr><td>";
+        if (unwritten)
+            AppendNotWrittenMark(out, d.notWritten);
+        out += "<b>";
         AppendEscaped(out, d.key);
         out += "</b></td><td class=\"n\">";
         AppendNumber(out, d.bytes.size());
         out += " bytes</td><td>";
         out += KindName(d.kind);
-        out += "</td><td><a class=\"path\" href=\"";
-        out += url; // percent-encoded: nothing in it needs escaping
-        out += "\">";
-        AppendEscaped(out, d.file);
-        out += "</a></td><td class=\"preview\">";
-        if (IsPicture(d.kind)) {
+        skin::TextPreview preview;
+        if (d.kind == DataKind::Text) {
+            preview = skin::PreviewText(d.bytes, kPreviewLines, kPreviewWidth);
+            out += " (";
+            out += EncodingName(preview.encoding);
+            out += ')';
+        }
+        out += "</td><td>";
+        if (!url.empty()) {
+            out += "<a class=\"path\" href=\"";
+            out += url; // percent-encoded: nothing in it needs escaping
+            out += "\">";
+            AppendEscaped(out, d.file);
+            out += "</a>";
+        }
+        out += "</td><td class=\"preview\">";
+        // Pictures and sounds are shown from their files under Files/.
+        if (!url.empty() && IsPicture(d.kind)) {
             AppendImgStart(out);
             out += url;
             AppendImgEnd(out, 0, 0, d.key);
-        } else if (d.kind == DataKind::Wav)
+        } else if (!url.empty() && d.kind == DataKind::Wav) {
             out += "<audio controls preload=\"none\" src=\"" + url + "\"></audio>";
+        }
+        if (d.kind == DataKind::Text)
+            AppendTextPreview(out, preview);
         out += "</td></tr>\n";
     }
     out += "</tbody></table>\n";
@@ -432,39 +580,6 @@ std::string ImageDataUri(const skin::UnpackedIconImage& image) {
     out.reserve(ImageUriLength(image));
     AppendImageDataUri(out, image);
     return out;
-}
-
-std::uint16_t ImageBitDepth(const skin::UnpackedIconImage& image) {
-    if (image.bitCount != 0)
-        return image.bitCount;
-    const acWorkRes::ByteReader r(image.bytes);
-    if (!image.png)
-        return r.U16(14).value_or(0); // biBitCount
-    // The PNG signature (8), IHDR's length and type (8), width and height (8),
-    // then the bit depth and the colour type.
-    const auto depth = r.U8(24);
-    const auto colorType = r.U8(25);
-    if (!depth || !colorType)
-        return 0;
-    std::uint16_t channels = 0;
-    switch (*colorType) {
-    case 0: // grey
-    case 3: // palette
-        channels = 1;
-        break;
-    case 2: // RGB
-        channels = 3;
-        break;
-    case 4: // grey and alpha
-        channels = 2;
-        break;
-    case 6: // RGBA
-        channels = 4;
-        break;
-    default:
-        return 0;
-    }
-    return static_cast<std::uint16_t>(*depth * channels);
 }
 
 std::string SkinSheetHtml(const skin::UnpackedSkin& skin) {

@@ -4,9 +4,10 @@
 // one section per module with its icon groups drawn image by image, its
 // string entries, its raw data and what the script language could not
 // express. The page works offline and shows everything without running a
-// script: styles are inline, icon images are data: URIs, and raw data is
-// referenced by a relative URL under Files/ (the page lies in the folder that
-// holds Files/), so a 40 MB skin does not become an 80 MB page.
+// script: styles are inline, icon images are data: URIs (but the one a
+// browser draws from its group's icon file, which is referenced), and raw
+// data is referenced by a relative URL under Files/ (the page lies in the
+// folder that holds Files/), so a 40 MB skin does not become an 80 MB page.
 //
 // Everything that comes from a module (names, texts, paths) is escaped; a
 // Content-Security-Policy allows no network, no script of its own, and only
@@ -28,22 +29,15 @@ std::string SkinSheetHtml(const skin::UnpackedSkin& skin);
 // The parts of the page that have rules of their own, for the tests.
 
 // The data: URI of an icon image: image/png for PNG data; a DIB becomes a
-// one-image .ico file (image/x-icon): ICONDIR, one ICONDIRENTRY from the
-// group's directory entry (a width or height of 256 is written as 0, as the
-// format has it), then the bytes.
+// PNG file of its pixels where that is smaller, else a one-image .ico file
+// (image/x-icon): ICONDIR, one ICONDIRENTRY from the group's directory entry
+// (a width or height of 256 is written as 0, as the format has it), then the
+// bytes.
 std::string ImageDataUri(const skin::UnpackedIconImage& image);
 
 // The relative URL of a file under Files/: the "\"-separated path with "/"
 // between its segments, each segment's UTF-8 bytes percent-encoded except
 // the unreserved characters (A-Z a-z 0-9 - . _ ~).
 std::string FilesUrl(std::u16string_view file);
-
-// The bits per pixel of an image: the group directory's value, or when that
-// is 0 the one the image's own header gives (BITMAPINFOHEADER biBitCount, or
-// the PNG header's depth times its channels); 0 when neither says.
-std::uint16_t ImageBitDepth(const skin::UnpackedIconImage& image);
-
-// A string entry past this number is never loaded by the messenger.
-constexpr std::uint32_t kLastLoadableStringEntry = 15;
 
 } // namespace app::unpack

@@ -20,6 +20,11 @@ A control page with one broken icon image and one broken picture must fail
 exactly those two, or the check could not see a failure at all. The
 screenshot is DIR/sheet.png.
 
+The page also holds an icon of 96x64 pixels (drawn no larger than 64 px)
+and, when llvm-rc and lld-link are installed, a module of theirs whose
+string table has a gap: every element marked as not written must show its
+mark, with the reason, on the screen.
+
 Exit status 77 (skipped) when chromium is not installed.
 """
 
@@ -56,12 +61,17 @@ def png_bytes(width, height):
 
 
 def add_pictures(files):
-    """Files/pictures/ and quon.rc naming each picture and a WAV."""
+    """Files/pictures/ and quon.rc naming each picture, a WAV and an icon
+    larger than the sheet draws."""
     folder = os.path.join(files, "pictures")
     os.makedirs(folder)
     source = os.path.join(folder, PICTURES["png"])
     with open(source, "wb") as f:
         f.write(png_bytes(96, 64))
+    with open(os.path.join(folder, "big.ico"), "wb") as f:
+        image = png_bytes(96, 64)
+        f.write(struct.pack("<HHH", 0, 1, 1) +
+                struct.pack("<BBBBHHII", 96, 64, 0, 0, 1, 32, len(image), 22) + image)
     for kind in ("bmp", "gif", "jpg"):
         subprocess.run(["convert", source, kind + ":" + os.path.join(folder, PICTURES[kind])],
                        check=True)
@@ -70,7 +80,7 @@ def add_pictures(files):
         w.setsampwidth(1)
         w.setframerate(8000)
         w.writeframes(bytes(128 + (40 if (i // 8) % 2 else -40) for i in range(4000)))
-    lines = ["// Pictures for the sheet's browser check"]
+    lines = ["// Pictures for the sheet's browser check", "BIG_ICON ICON pictures\\big.ico"]
     names = [PICTURES[k] for k in ("png", "bmp", "gif", "jpg")] + ["beep.wav"]
     for i, name in enumerate(names):
         lines.append('%d RCDATA "pictures\\\\%s"' % (500 + i, name))
@@ -86,7 +96,7 @@ PROBE = """<!DOCTYPE html><body><iframe id="f" src="skin.html"></iframe><pre id=
 // Everything here is synchronous: a promise (img.decode) would outlast the
 // virtual time budget, after which the DOM is dumped.
 window.onload = () => {
-  const lines = [];
+  const lines = [], more = [];
   for (const img of f.contentDocument.images) {
     let state = "ok";
     const c = document.createElement("canvas");
@@ -100,8 +110,19 @@ window.onload = () => {
       if (!painted) state = "blank";
     } catch (e) { state = "unreadable " + e.name; }
     lines.push(state + "\\t" + img.alt);
+    if (img.closest(".frame") && (img.naturalWidth > 64 || img.naturalHeight > 64)) {
+      const r = img.getBoundingClientRect();
+      more.push("BIG\\t" + img.naturalWidth + "x" + img.naturalHeight + " drawn " +
+                 r.width + "x" + r.height);
+    }
   }
-  out.textContent = "PROBE " + lines.length + "\\n" + lines.join("\\n");
+  for (const e of f.contentDocument.querySelectorAll(".unwritten")) {
+    const mark = e.querySelector(".mark");
+    const r = mark ? mark.getBoundingClientRect() : {width: 0, height: 0};
+    more.push("MARK\\t" + (r.width > 0 && r.height > 0 ? "shown" : "hidden") + "\\t" +
+              (mark ? mark.textContent : "no mark") + "\\t" + e.textContent.replace(/\\s+/g, " "));
+  }
+  out.textContent = "PROBE " + lines.length + "\\n" + lines.concat(more).join("\\n");
 };
 </script>"""
 
@@ -140,6 +161,21 @@ def add_broken(files):
                                       "BROKEN_PICTURE RCDATA broken.png"])
 
 
+def add_llvm_module(folder):
+    """gapped.dll from llvm-rc and lld-link, when they are installed: a string
+    table with a gap before entry 3, which no script can give back."""
+    if not shutil.which("llvm-rc") or not shutil.which("lld-link"):
+        return
+    with tempfile.TemporaryDirectory() as work:
+        with open(os.path.join(work, "gapped.rc"), "w") as f:
+            f.write('LANGUAGE 0x19, 0x01\nSTRINGTABLE\nBEGIN\n    1 "one"\n    3 "three"\nEND\n')
+        subprocess.run(["llvm-rc", "-no-preprocess", "/fo", "gapped.res", "gapped.rc"], cwd=work,
+                       check=True, capture_output=True)
+        subprocess.run(["lld-link", "/dll", "/noentry", "/machine:x86", "/Brepro",
+                        "/out:" + os.path.join(os.path.abspath(folder), "gapped.dll"),
+                        "gapped.res"], cwd=work, check=True, capture_output=True)
+
+
 def image_count(files):
     """The images the unpacked Files/ holds: every image of every .ico, and
     every picture file."""
@@ -169,6 +205,8 @@ def make_page(tools, examples, folder, broken=False):
            if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     subprocess.run([os.path.join(skin, os.path.basename(builder)), "build"], check=True,
                    capture_output=True, env=env)
+    if not broken:
+        add_llvm_module(os.path.join(skin, "_skin"))
     page = os.path.join(folder, "page")
     out = subprocess.run([unpacker, os.path.join(skin, "_skin"), "--out", page],
                          capture_output=True, text=True)
@@ -199,11 +237,24 @@ def check_page(browser, folder):
     lines = html.unescape(dom[dom.find("PROBE "):dom.find("</pre>")]).split("\n")
     if not lines[0].startswith("PROBE") or int(lines[0].split()[1]) != images.count:
         failed.append("the probe saw %r, not %d images" % (lines[0], images.count))
+    big, marks = [], []
     for line in lines[1:]:
         state, alt = line.split("\t", 1)
-        if state != "ok":
+        if state == "BIG":
+            big.append(alt)
+        elif state == "MARK":
+            marks.append(alt)
+        elif state != "ok":
             failed.append("%s: %s" % (alt, state))
-    return images.count, failed
+    for size in big:
+        drawn = [float(n) for n in size.split(" drawn ")[1].split("x")]
+        if max(drawn) > 64 or min(drawn) == 0:
+            failed.append("an image of %s" % size)
+    for mark in marks:
+        shown, text, _ = mark.split("\t", 2)
+        if shown != "shown" or not text.startswith("not written"):
+            failed.append("a mark %s: %r" % (shown, text))
+    return images.count, failed, big, marks
 
 
 def main():
@@ -223,15 +274,21 @@ def main():
     tools = (a.builder, a.unpacker)
     expected = make_page(tools, a.examples, page_folder)
     page = os.path.join(page_folder, "page", "skin.html")
-    count, failed = check_page(browser, os.path.join(page_folder, "page"))
+    count, failed, big, marks = check_page(browser, os.path.join(page_folder, "page"))
     print("page: %d img elements (%d expected), %d failed" % (count, expected, len(failed)))
+    print("large images: %s; marks: %r" % (big, marks))
+    if not any(size.startswith("96x64 drawn 64x") for size in big):
+        failures.append("the 96x64 icon was not drawn at 64 px: %r" % big)
+    if shutil.which("llvm-rc") and shutil.which("lld-link") and not any(
+            m.startswith("shown") and m.endswith("three") for m in marks):
+        failures.append("the string after the gap is not marked: %r" % marks)
     if count != expected:
         failures.append("the page holds %d img elements, not %d" % (count, expected))
     failures += failed
 
     control_folder = os.path.join(a.out, "control")
     control_expected = make_page(tools, a.examples, control_folder, broken=True)
-    count, failed = check_page(browser, os.path.join(control_folder, "page"))
+    count, failed, _, _ = check_page(browser, os.path.join(control_folder, "page"))
     print("control page: %d img elements, failed (2 expected): %r" % (count, failed))
     if count != control_expected or {f.split(":")[0] for f in failed} != {"BROKEN_ICON",
                                                                          "BROKEN_PICTURE"}:
