@@ -65,4 +65,30 @@ ConsoleArguments ReadConsoleArguments(const std::vector<std::u16string>& argumen
     return read;
 }
 
+std::optional<std::uint32_t> ReadNumber(std::u16string_view text, std::uint32_t max) {
+    std::uint32_t base = 10;
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty())
+        return std::nullopt;
+    std::uint32_t number = 0;
+    for (const char16_t c : text) {
+        std::uint32_t digit = 0;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return std::nullopt;
+        if (digit > max || number > (max - digit) / base)
+            return std::nullopt;
+        number = number * base + digit;
+    }
+    return number;
+}
+
 } // namespace app

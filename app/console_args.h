@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,5 +55,10 @@ struct ConsoleArguments {
 ConsoleArguments ReadConsoleArguments(const std::vector<std::u16string>& arguments,
                                       std::size_t maxOperands, bool slashSwitches = kSlashSwitches,
                                       std::span<const std::u16string_view> valueOptions = {});
+
+// An option's numeric value ("--language 1049" or "--language 0x419"):
+// decimal digits, or "0x" and hexadecimal digits, at most `max`; nothing
+// when the text is anything else.
+std::optional<std::uint32_t> ReadNumber(std::u16string_view text, std::uint32_t max);
 
 } // namespace app

@@ -158,9 +158,11 @@ Expressed ExpressedOf(const skin::UnpackedModule& module) {
     // The .ico file holds the group's header and entries with the images' own
     // sizes, but not the image IDs.
     for (const skin::UnpackedIconGroup& group : module.icons)
-        out.icons.emplace_back(group.key, skin::IconFileBytes(group));
+        if (group.notWritten.empty())
+            out.icons.emplace_back(group.key, skin::IconFileBytes(group));
     for (const skin::UnpackedData& data : module.data)
-        out.data.emplace_back(data.key, data.bytes);
+        if (data.notWritten.empty())
+            out.data.emplace_back(data.key, data.bytes);
     for (const skin::UnpackedString& string : module.strings)
         if (string.written)
             out.strings.emplace_back(string.entry, string.text);

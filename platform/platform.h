@@ -235,6 +235,9 @@ char TempNameSeparator();
 // text: ANSI on Windows, the file system's UTF-8 on POSIX.
 std::u16string TempNameText(std::string_view name);
 std::uint32_t ProcessId();
+// Whether a process with this number runs now (a number the system may
+// since have given to another process counts as running). False for 0.
+bool ProcessRuns(std::uint32_t processId);
 
 // ---------------------------------------------------------------- paths and folders
 

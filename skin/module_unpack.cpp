@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace skin {
@@ -66,13 +68,51 @@ std::u16string NameText(const Key& name) {
     return name.IsName() ? u"\"" + name.name + u"\"" : platform::Decimal(name.id);
 }
 
-std::u16string Describe(const Key& type, const Key& name, std::uint32_t language) {
-    return TypeText(type) + u" " + NameText(name) + u" (language " + platform::Decimal(language) +
-           u")";
+// How many languages a folded finding names before it cuts the list short.
+constexpr std::size_t kLanguagesShown = 8;
+
+// " (language 1033)", or " in 39 languages (1025, 1026, ...)" for several.
+std::u16string LanguagesText(std::vector<std::uint32_t> languages) {
+    std::sort(languages.begin(), languages.end());
+    languages.erase(std::unique(languages.begin(), languages.end()), languages.end());
+    if (languages.size() == 1)
+        return u" (language " + platform::Decimal(languages.front()) + u")";
+    std::u16string text = u" in " + platform::Decimal(languages.size()) + u" languages (";
+    for (std::size_t i = 0; i < languages.size() && i < kLanguagesShown; ++i)
+        text += (i == 0 ? u"" : u", ") + platform::Decimal(languages[i]);
+    return text + (languages.size() > kLanguagesShown ? u", ...)" : u")");
 }
 
-std::u16string Describe(const Resource& resource) {
-    return Describe(resource.type, resource.name, resource.language);
+constexpr std::uint32_t kPrimaryLanguageMask = 0x3FF;
+constexpr std::uint32_t kPrimaryEnglish = 0x09;
+constexpr std::uint32_t kPrimaryNeutral = 0x00;
+
+// The language of a resource the script gets, where the module holds it in
+// several: `wanted` where it is there, else 1049 (the build's own), else
+// English (the lowest of primary language 0x09), else language-neutral
+// (primary 0), else the lowest.
+std::size_t ChooseLanguage(const std::vector<Resource>& languages,
+                           std::optional<std::uint16_t> wanted) {
+    const auto lowest = [&](auto&& fits) -> std::optional<std::size_t> {
+        std::optional<std::size_t> best;
+        for (std::size_t i = 0; i < languages.size(); ++i)
+            if (fits(languages[i].language) &&
+                (!best || languages[i].language < languages[*best].language))
+                best = i;
+        return best;
+    };
+    if (wanted)
+        if (const auto i = lowest([&](std::uint32_t l) { return l == *wanted; }))
+            return *i;
+    if (const auto i = lowest([](std::uint32_t l) { return l == kSkinLanguage; }))
+        return *i;
+    if (const auto i =
+            lowest([](std::uint32_t l) { return (l & kPrimaryLanguageMask) == kPrimaryEnglish; }))
+        return *i;
+    if (const auto i =
+            lowest([](std::uint32_t l) { return (l & kPrimaryLanguageMask) == kPrimaryNeutral; }))
+        return *i;
+    return *lowest([](std::uint32_t) { return true; });
 }
 
 // The leaves of a parsed tree at the depth the loader reads (type, name,
@@ -240,9 +280,44 @@ private:
     std::set<std::u16string> taken_;
 };
 
+// A string block's entries as the block holds them; the last one cut where
+// the block ends inside it.
+struct StringEntry {
+    std::u16string text;
+    bool cut = false;
+};
+
+std::vector<StringEntry> StringEntries(std::span<const std::uint8_t> data) {
+    const ByteReader in(data);
+    std::vector<StringEntry> entries;
+    std::uint64_t pos = 0;
+    while (in.Has(pos, 2)) {
+        const std::uint16_t length = *in.U16(pos);
+        pos += 2;
+        const std::uint64_t available = (in.Size() - pos) / 2;
+        StringEntry entry;
+        entry.cut = length > available;
+        const std::uint64_t units = entry.cut ? available : length;
+        entry.text.resize(static_cast<std::size_t>(units));
+        for (std::uint64_t i = 0; i < units; ++i)
+            entry.text[static_cast<std::size_t>(i)] = static_cast<char16_t>(*in.U16(pos + 2 * i));
+        pos += 2 * units;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// "it holds a line break" as the few words beside a string: "holds a line break".
+std::u16string Reason(std::u16string problem) {
+    if (problem.starts_with(u"it "))
+        problem.erase(0, 3);
+    return problem;
+}
+
 class ModuleReader {
 public:
-    explicit ModuleReader(UnpackedModule& module) : module_(module) {
+    ModuleReader(UnpackedModule& module, std::optional<std::uint16_t> language)
+        : module_(module), wanted_(language) {
         std::u16string script = module.script;
         if (script.size() > 3 && FoldCase(script.substr(script.size() - 3)) == u".rc")
             script.resize(script.size() - 3);
@@ -262,15 +337,15 @@ public:
             ReadNamed(named);
         for (const auto& [key, slot] : images_)
             if (!slot.consumed)
-                Warn(Describe(*slot.image) + u" is named by no icon group, so no ICON line can "
-                                             u"give it back",
+                Warn(*slot.image, u" is named by no icon group, so no ICON line can give it back",
                      "orphan-icon-image");
         for (NamedResource& named : all)
             if (named.type.IsNumber(acWorkRes::kRtIcon) && named.name.IsName())
                 for (const Resource& image : named.languages)
-                    Warn(Describe(image) + u" has a name; the build numbers every icon image",
+                    Warn(image, u" has a name; the build numbers every icon image",
                          "orphan-icon-image");
         OrderIcons();
+        FoldFindings();
     }
 
 private:
@@ -279,11 +354,69 @@ private:
         bool consumed;
     };
 
+    // A finding before the languages of one resource are folded into one
+    // line: the resource, when it is about one, stands between `before` and
+    // `after` with its languages.
+    struct Pending {
+        bool warning = true;
+        std::u16string before;
+        std::u16string subject; // "RT_MENU \"MENU_001\""; empty: `before` is the whole text
+        std::vector<std::uint32_t> languages;
+        std::u16string after;
+        std::string name;
+    };
+
     void Warn(std::u16string text, std::string name) {
-        module_.findings.push_back({true, std::move(text), std::move(name)});
+        pending_.push_back({true, std::move(text), {}, {}, {}, std::move(name)});
     }
     void Note(std::u16string text, std::string name) {
-        module_.findings.push_back({false, std::move(text), std::move(name)});
+        pending_.push_back({false, std::move(text), {}, {}, {}, std::move(name)});
+    }
+    void Warn(const Resource& resource, std::u16string after, std::string name,
+              std::u16string before = {}) {
+        pending_.push_back({true,
+                            std::move(before),
+                            TypeText(resource.type) + u" " + NameText(resource.name),
+                            {resource.language},
+                            std::move(after),
+                            std::move(name)});
+    }
+    void Note(const Resource& resource, std::u16string after, std::string name) {
+        pending_.push_back({false,
+                            {},
+                            TypeText(resource.type) + u" " + NameText(resource.name),
+                            {resource.language},
+                            std::move(after),
+                            std::move(name)});
+    }
+
+    // One finding for all the languages of a resource that say the same, in
+    // the place of the first.
+    void FoldFindings() {
+        std::map<std::tuple<bool, std::u16string, std::u16string, std::u16string, std::string>,
+                 std::size_t>
+            first;
+        std::vector<Pending> folded;
+        for (Pending& finding : pending_) {
+            if (!finding.subject.empty()) {
+                const auto [at, inserted] =
+                    first.emplace(std::make_tuple(finding.warning, finding.before, finding.subject,
+                                                  finding.after, finding.name),
+                                  folded.size());
+                if (!inserted) {
+                    folded[at->second].languages.push_back(finding.languages.front());
+                    continue;
+                }
+            }
+            folded.push_back(std::move(finding));
+        }
+        for (Pending& finding : folded) {
+            std::u16string text = std::move(finding.before);
+            if (!finding.subject.empty())
+                text += finding.subject + LanguagesText(finding.languages) + finding.after;
+            module_.findings.push_back({finding.warning, std::move(text), std::move(finding.name)});
+        }
+        pending_.clear();
     }
 
     void ReadNamed(const NamedResource& named) {
@@ -293,57 +426,67 @@ private:
         // and a second line with the same key would replace the first.
         if (!seen_.insert(TypeText(named.type) + u" " + NameText(named.name)).second) {
             for (const Resource& resource : named.languages)
-                Warn(Describe(resource) + u" is listed again under the same name; the first "
-                                          u"entry is written",
+                Warn(resource, u" is listed again under the same name; the first entry is read",
                      "duplicate-name");
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 for (const Resource& resource : named.languages)
                     ConsumeGroupImages(resource);
             return;
         }
-        const bool known =
-            named.type.IsNumber(acWorkRes::kRtRcData) ||
-            named.type.IsNumber(acWorkRes::kRtGroupIcon) ||
-            (named.type.IsNumber(acWorkRes::kRtString) && named.name.IsNumber(kStringTableName));
+        const bool strings = named.type.IsNumber(acWorkRes::kRtString);
+        const bool known = named.type.IsNumber(acWorkRes::kRtRcData) ||
+                           named.type.IsNumber(acWorkRes::kRtGroupIcon) || strings;
         if (!known) {
-            const bool laterStrings = named.type.IsNumber(acWorkRes::kRtString);
-            for (const Resource& resource : named.languages) {
-                if (laterStrings)
-                    Warn(Describe(resource) + u" holds strings past 15, which a skin script "
-                                              u"cannot give",
-                         "strings-past-15");
-                else
-                    Warn(Describe(resource) + u" cannot be written in a skin script",
-                         "unexpressible-type");
-            }
+            for (const Resource& resource : named.languages)
+                Warn(resource, u" cannot be written in a skin script", "unexpressible-type");
             return;
         }
-        // The build writes one language; 1049 is the one it gives back as it is.
-        std::size_t chosen = 0;
-        for (std::size_t i = 0; i < named.languages.size(); ++i)
-            if (named.languages[i].language == kSkinLanguage)
-                chosen = i;
+        // The script holds one language of a resource; the build writes 1049.
+        const std::size_t chosen = ChooseLanguage(named.languages, wanted_);
+        const Resource& resource = named.languages[chosen];
+        if (strings && !named.name.IsNumber(kStringTableName)) {
+            for (const Resource& block : named.languages)
+                Warn(block, u" holds strings past 15, which a skin script cannot give",
+                     "strings-past-15");
+            ListLaterStrings(resource);
+            return;
+        }
+        bool written = false;
+        if (strings)
+            written = ReadStrings(resource);
+        else if (named.type.IsNumber(acWorkRes::kRtRcData))
+            written = ReadData(resource);
+        else
+            written = ReadGroup(resource);
+        const std::u16string language = platform::Decimal(resource.language);
+        std::vector<std::uint32_t> others;
         for (std::size_t i = 0; i < named.languages.size(); ++i) {
             if (i == chosen)
                 continue;
             const Resource& other = named.languages[i];
+            others.push_back(other.language);
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 ConsumeGroupImages(other);
-            Warn(Describe(other) + u" is a second language of the same resource; language " +
-                     platform::Decimal(named.languages[chosen].language) + u" is written",
+            Warn(other,
+                 written ? u" is not written: a script holds one language of a resource, and "
+                           u"language " +
+                               language + u" of it is written"
+                         : u" is not written: a script holds one language of a resource, and "
+                           u"language " +
+                               language + u" of it was taken (--language N takes another)",
                  "second-language");
         }
-        const Resource& resource = named.languages[chosen];
-        if (resource.language != kSkinLanguage)
-            Note(Describe(resource) + u" is written all the same; the build gives it language " +
-                     platform::Decimal(kSkinLanguage),
-                 "other-language");
-        if (named.type.IsNumber(acWorkRes::kRtString))
-            ReadStrings(resource);
-        else if (named.type.IsNumber(acWorkRes::kRtRcData))
-            ReadData(resource);
-        else
-            ReadGroup(resource);
+        if (written && resource.language != kSkinLanguage) {
+            std::u16string text =
+                u" is written; the build gives it language " + platform::Decimal(kSkinLanguage);
+            if (others.size() == 1)
+                text += u"; the module also holds language " + platform::Decimal(others[0]) +
+                        u" of it (--language N takes another)";
+            else if (!others.empty())
+                text += u"; the module also holds" + LanguagesText(others).substr(3) +
+                        u" of it (--language N takes another)";
+            Note(resource, std::move(text), "other-language");
+        }
     }
 
     // The key token the resource's name is written as; empty (and listed)
@@ -362,8 +505,7 @@ private:
             if (problem.empty())
                 return resource.name.name;
         }
-        Warn(Describe(resource) + u" has a name no key token can carry: " + problem,
-             "unexpressible-name");
+        Warn(resource, u" has a name no key token can carry: " + problem, "unexpressible-name");
         return {};
     }
 
@@ -371,23 +513,28 @@ private:
         return stem_ + u"\\" + std::u16string(folder) + u"\\" + file;
     }
 
-    void ReadData(const Resource& resource) {
-        const std::u16string key = KeyToken(resource);
-        if (key.empty())
-            return;
+    // Whether the resource is written; one whose name no key token carries
+    // stays in the model, marked, with no file.
+    bool ReadData(const Resource& resource) {
         if (resource.data.empty()) {
-            Warn(Describe(resource) +
-                     u" is empty; the build deletes a resource whose file is empty",
+            Warn(resource, u" is empty; the build deletes a resource whose file is empty",
                  "empty-data");
-            return;
+            return false;
         }
         UnpackedData data;
-        data.key = key;
+        data.key = KeyToken(resource);
         data.language = static_cast<std::uint16_t>(resource.language);
         data.kind = DataKindOf(resource.data);
-        data.file = FilePath(u"data", dataFiles_.Take(key, ExtensionOf(data.kind)));
         data.bytes.assign(resource.data.begin(), resource.data.end());
+        const bool written = !data.key.empty();
+        if (written) {
+            data.file = FilePath(u"data", dataFiles_.Take(data.key, ExtensionOf(data.kind)));
+        } else {
+            data.key = NameText(resource.name);
+            data.notWritten = kUnwritableName;
+        }
         module_.data.push_back(std::move(data));
+        return written;
     }
 
     // Marks the images a group in another language names as covered by the
@@ -400,23 +547,23 @@ private:
         }
     }
 
-    void ReadGroup(const Resource& resource) {
+    bool ReadGroup(const Resource& resource) {
         ConsumeGroupImages(resource);
         const ByteReader in(resource.data);
         const auto header = in.Slice(0, acWorkRes::kIconDirSize);
         const auto count = in.U16(acWorkRes::kIconCountOffset);
         if (!header || !count || *count == 0) {
-            Warn(Describe(resource) + u" lists no image, so no icon file can give it back",
+            Warn(resource, u" lists no image, so no icon file can give it back",
                  "broken-icon-group");
-            return;
+            return false;
         }
         const std::uint64_t size =
             acWorkRes::kIconDirSize + std::uint64_t{*count} * acWorkRes::kGroupIconEntrySize;
         if (!in.Has(0, size)) {
-            Warn(Describe(resource) + u" is shorter than the " + platform::Decimal(*count) +
-                     u" entries it counts",
+            Warn(resource,
+                 u" is shorter than the " + platform::Decimal(*count) + u" entries it counts",
                  "broken-icon-group");
-            return;
+            return false;
         }
         UnpackedIconGroup group;
         group.language = static_cast<std::uint16_t>(resource.language);
@@ -429,11 +576,12 @@ private:
             const std::uint16_t id = *in.U16(at + acWorkRes::kGroupIconIdOffset);
             const auto slot = images_.find({id, resource.language});
             if (slot == images_.end()) {
-                Warn(Describe(resource) + u" names RT_ICON " + platform::Decimal(id) +
+                Warn(resource,
+                     u" names RT_ICON " + platform::Decimal(id) +
                          u", which the module does not hold in its language; the group is not "
                          u"written",
                      "missing-icon-image");
-                return;
+                return false;
             }
             const std::span<const std::uint8_t> bytes = slot->second.image->data;
             UnpackedIconImage image;
@@ -452,76 +600,68 @@ private:
             group.images.push_back(std::move(image));
         }
         if (fileSize > acWorkRes::kMaxU32) {
-            Warn(Describe(resource) + u" is too large for one icon file", "broken-icon-group");
-            return;
+            Warn(resource, u" is too large for one icon file", "broken-icon-group");
+            return false;
         }
         group.key = KeyToken(resource);
-        if (group.key.empty())
-            return;
+        if (group.key.empty()) {
+            group.key = NameText(resource.name);
+            group.notWritten = kUnwritableName;
+            module_.icons.push_back(std::move(group));
+            return false;
+        }
         if (sizesDiffer)
-            Warn(Describe(resource) + u" gives an image size its image does not have; the icon "
-                                      u"file holds the images as they are, so the rebuilt group "
-                                      u"gives their true sizes",
+            Warn(resource,
+                 u" gives an image size its image does not have; the icon file holds the images "
+                 u"as they are, so the rebuilt group gives their true sizes",
                  "icon-size-differs");
         if (resource.data.size() != size)
-            Warn(Describe(resource) + u" holds bytes after its entries, which an icon file "
-                                      u"cannot give back",
+            Warn(resource, u" holds bytes after its entries, which an icon file cannot give back",
                  "icon-group-extra-bytes");
         group.file = FilePath(u"icons", iconFiles_.Take(group.key, u".ico"));
         module_.icons.push_back(std::move(group));
+        return true;
     }
 
-    void ReadStrings(const Resource& resource) {
-        const ByteReader in(resource.data);
-        struct Entry {
-            std::u16string text;
-            bool cut = false;
-        };
-        std::vector<Entry> entries;
-        std::uint64_t pos = 0;
-        while (in.Has(pos, 2)) {
-            const std::uint16_t length = *in.U16(pos);
-            pos += 2;
-            const std::uint64_t available = (in.Size() - pos) / 2;
-            Entry entry;
-            entry.cut = length > available;
-            const std::uint64_t units = entry.cut ? available : length;
-            entry.text.resize(static_cast<std::size_t>(units));
-            for (std::uint64_t i = 0; i < units; ++i)
-                entry.text[static_cast<std::size_t>(i)] =
-                    static_cast<char16_t>(*in.U16(pos + 2 * i));
-            pos += 2 * units;
-            entries.push_back(std::move(entry));
-        }
-        const std::size_t findingsBefore = module_.findings.size();
-        const std::u16string block = Describe(resource);
+    // Whether any string of the first block is written.
+    bool ReadStrings(const Resource& resource) {
+        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::size_t findingsBefore = pending_.size();
         if (!entries.empty() && !entries[0].text.empty())
-            Warn(block + u" holds text in entry 0, which the build leaves empty",
+            Warn(resource, u" holds text in entry 0, which the build leaves empty",
                  "string-entry-zero");
         std::uint32_t firstEmpty = 0;
+        std::uint32_t gapEnd = 0;    // the first entry after the first gap
         std::uint32_t stoppedAt = 0; // the first entry not written, when it is no gap
         StringBlock rebuilt;
         for (std::uint32_t k = 1; k < entries.size(); ++k) {
-            const Entry& entry = entries[k];
+            const StringEntry& entry = entries[k];
             if (entry.text.empty()) {
                 if (firstEmpty == 0)
                     firstEmpty = k;
                 continue;
             }
             UnpackedString string{k, entry.text, entry.cut, false, {}};
-            const std::u16string what = u"string " + platform::Decimal(k) + u" of " + block;
+            const std::u16string what = u"string " + platform::Decimal(k) + u" of ";
             const std::u16string problem =
                 entry.cut ? u"the block ends inside it" : StringTextProblem(entry.text);
-            if (stoppedAt != 0)
-                Warn(what + u" is not written: string " + platform::Decimal(stoppedAt) +
+            if (stoppedAt != 0) {
+                Warn(resource,
+                     u" is not written: string " + platform::Decimal(stoppedAt) +
                          u" before it cannot be, and the build numbers strings without gaps",
-                     "string-after-unwritten");
-            else if (firstEmpty != 0)
-                Warn(what + u" follows the empty string " + platform::Decimal(firstEmpty) +
+                     "string-after-unwritten", what);
+                string.notWritten = u"after an unwritten entry";
+            } else if (firstEmpty != 0) {
+                if (gapEnd == 0)
+                    gapEnd = k;
+                Warn(resource,
+                     u" follows the empty string " + platform::Decimal(firstEmpty) +
                          u"; the build numbers strings without gaps, so it is not written",
-                     "string-gap");
-            else if (!problem.empty()) {
-                Warn(what + u" cannot be written: " + problem, "unexpressible-string");
+                     "string-gap", what);
+                string.notWritten = u"gap before entry " + platform::Decimal(gapEnd);
+            } else if (!problem.empty()) {
+                Warn(resource, u" cannot be written: " + problem, "unexpressible-string", what);
+                string.notWritten = Reason(problem);
                 stoppedAt = k;
             } else {
                 string.written = true;
@@ -533,11 +673,26 @@ private:
         const std::vector<std::uint8_t> bytes = rebuilt.Finish();
         const bool same = written && std::equal(bytes.begin(), bytes.end(), resource.data.begin(),
                                                 resource.data.end());
-        if (!same && module_.findings.size() == findingsBefore)
-            Warn(written ? block + u" is not laid out as the build lays out its strings; they are "
-                                   u"written, and the rebuilt block differs"
-                         : block + u" holds no string the build could write",
+        if (!same && pending_.size() == findingsBefore)
+            Warn(resource,
+                 written ? u" is not laid out as the build lays out its strings; they are "
+                           u"written, and the rebuilt block differs"
+                         : u" holds no string the build could write",
                  "string-block-form");
+        return written;
+    }
+
+    // The strings of a later block (IDs 16 and up), in the model for the
+    // sheet, none of them written.
+    void ListLaterStrings(const Resource& resource) {
+        if (resource.name.IsName() || resource.name.id == 0 || resource.name.id > kLastNumber)
+            return;
+        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::uint32_t first = (resource.name.id - 1) * kStringsPerBlock;
+        for (std::uint32_t k = 0; k < entries.size() && k < kStringsPerBlock; ++k)
+            if (!entries[k].text.empty())
+                module_.strings.push_back(
+                    {first + k, entries[k].text, entries[k].cut, false, u"past entry 15"});
     }
 
     // Orders the ICON lines so that a fresh build, which hands out RT_ICON
@@ -551,8 +706,9 @@ private:
         std::int32_t next = acWorkRes::kFirstIconId;
         bool renumbered = false;
         for (const UnpackedIconGroup& group : icons)
-            for (const UnpackedIconImage& image : group.images)
-                renumbered = renumbered || image.iconId != next++;
+            if (group.notWritten.empty())
+                for (const UnpackedIconImage& image : group.images)
+                    renumbered = renumbered || image.iconId != next++;
         if (renumbered)
             Note(u"the icon images' IDs have gaps or an order that a fresh build does not give "
                  u"(a group replaced inside one script, images of other tools); the rebuilt "
@@ -560,12 +716,17 @@ private:
                  "icon-ids-renumbered");
     }
 
+    static constexpr std::u16string_view kUnwritableName = u"name no key token can carry";
+    static constexpr std::uint32_t kStringsPerBlock = 16;
+
     UnpackedModule& module_;
+    std::optional<std::uint16_t> wanted_;
     std::u16string stem_;
     std::map<std::pair<std::uint32_t, std::uint32_t>, ImageSlot> images_;
     std::set<std::u16string> seen_; // the (type, name) pairs read, as the findings name them
     FileNames iconFiles_;
     FileNames dataFiles_;
+    std::vector<Pending> pending_;
 };
 
 } // namespace
@@ -618,7 +779,7 @@ std::vector<std::uint8_t> IconFileBytes(const UnpackedIconGroup& group) {
 }
 
 bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
-                  std::u16string& error) {
+                  std::u16string& error, std::optional<std::uint16_t> language) {
     module.icons.clear();
     module.strings.clear();
     module.data.clear();
@@ -632,7 +793,7 @@ bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
     for (NamedResource& named : all)
         std::erase_if(named.languages, FromTemplate);
     std::erase_if(all, [](const NamedResource& named) { return named.languages.empty(); });
-    ModuleReader(module).Read(all, odd);
+    ModuleReader(module, language).Read(all, odd);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "skin/unpacked_skin.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,11 +21,15 @@ constexpr std::uint16_t kSkinLanguage = 1049;
 
 // Fills `module` from a module's bytes. `module.moduleFile` and
 // `module.script` are the caller's: the script's name ("vistel.rc") places
-// the files ("vistel\icons\101.ico"). False, with the reason in `error`,
-// when the bytes are no 32-bit module with a readable resource section;
-// `module` then holds nothing of them.
+// the files ("vistel\icons\101.ico"). Of a resource held in several
+// languages, `language` is taken where it is there, else 1049, else English,
+// else language-neutral, else the lowest; a note names the one taken when it
+// is not 1049. Findings that say the same of several languages of one
+// resource are one finding naming them all. False, with the reason in
+// `error`, when the bytes are no 32-bit module with a readable resource
+// section; `module` then holds nothing of them.
 bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
-                  std::u16string& error);
+                  std::u16string& error, std::optional<std::uint16_t> language = std::nullopt);
 
 // The kind of raw data told from its first bytes, and the file extension
 // that goes with it (".png", ..., ".txt", ".bin").

@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 #include "skin/resource_key.h"
 
+#include <algorithm>
+
 namespace skin {
 namespace {
 
@@ -13,22 +15,22 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 // What ends a line (CR, LF, U+2028) or the whole text (NUL) for the reader.
 constexpr std::u16string_view kLineEnds{u"\r\n\u2028\0", 4};
 constexpr std::uint8_t kUtf8Marker[] = {0xEF, 0xBB, 0xBF};
+constexpr std::uint8_t kUtf16Marker[] = {0xFF, 0xFE};
 
 bool IsSurrogate(char16_t c) {
     return c >= 0xD800 && c <= 0xDFFF;
 }
 
 // What keeps a key token or a text from the reader whatever the line: a
-// comment marker, and a character that UTF-8 writes in four bytes, which
-// the script decoder does not read.
-std::u16string CommentOrSurrogateProblem(std::u16string_view text) {
+// comment marker.
+std::u16string CommentProblem(std::u16string_view text) {
     if (text.find(u"//") != std::u16string_view::npos)
         return u"it holds \"//\", which starts a comment";
-    for (const char16_t c : text)
-        if (IsSurrogate(c))
-            return u"it holds a character outside the Basic Multilingual Plane, which the "
-                   u"reader cannot decode";
     return {};
+}
+
+bool HoldsSurrogate(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), IsSurrogate);
 }
 
 std::vector<std::uint8_t> Utf8Script(std::u16string_view text) {
@@ -42,15 +44,36 @@ std::vector<std::uint8_t> Utf8Script(std::u16string_view text) {
     return script;
 }
 
+// UTF-16 little-endian with its marker: the one form in which the reader
+// takes a character outside the Basic Multilingual Plane (a surrogate pair)
+// and gives every code unit back as it stands.
+std::vector<std::uint8_t> Utf16Script(std::u16string_view text) {
+    std::vector<std::uint8_t> script;
+    script.reserve(std::size(kUtf16Marker) + 2 * text.size());
+    for (const std::uint8_t b : kUtf16Marker)
+        script.push_back(b);
+    for (const char16_t c : text) {
+        script.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        script.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return script;
+}
+
+// A script as the writer saves it: UTF-8 unless its text holds a surrogate,
+// which UTF-8 cannot carry to the reader.
+std::vector<std::uint8_t> ScriptBytes(std::u16string_view text) {
+    return HoldsSurrogate(text) ? Utf16Script(text) : Utf8Script(text);
+}
+
 bool SameRequest(const LineRequest& a, const LineRequest& b) {
     return a.kind == b.kind && a.value == b.value &&
            (a.kind == RequestKind::StringEntry || a.keyToken == b.keyToken);
 }
 
-// Whether the line, saved as the writer saves scripts and read under
+// Whether the line, saved as the writer saves a script holding it, and read under
 // `state`, gives exactly `expected` and nothing else.
 bool ReadsBack(std::u16string_view line, ScriptLineState state, const LineRequest& expected) {
-    const std::vector<std::u16string> lines = LoadScriptLines(Utf8Script(line));
+    const std::vector<std::u16string> lines = LoadScriptLines(ScriptBytes(line));
     return lines.size() == 1 && SameRequest(ReadScriptLine(lines.front(), state), expected);
 }
 
@@ -109,7 +132,7 @@ std::u16string KeyNameProblem(std::u16string_view name) {
         return u"it is empty";
     if (name.find_first_of(kLineEnds) != std::u16string_view::npos)
         return u"it holds a line break or a NUL";
-    if (std::u16string problem = CommentOrSurrogateProblem(name); !problem.empty())
+    if (std::u16string problem = CommentProblem(name); !problem.empty())
         return problem;
     if (UseOfResolvedKey(IntegerOfToken(name)) != KeyUse::StringName)
         return u"it reads as a number";
@@ -129,7 +152,7 @@ std::u16string KeyNameProblem(std::u16string_view name) {
 std::u16string StringTextProblem(std::u16string_view text) {
     if (text.find_first_of(kLineEnds) != std::u16string_view::npos)
         return u"it holds a line break or a NUL";
-    if (std::u16string problem = CommentOrSurrogateProblem(text); !problem.empty())
+    if (std::u16string problem = CommentProblem(text); !problem.empty())
         return problem;
     if (!ReadsBack(StringEntryLine(1, text), ScriptLineState::Strings, StringRequest(text)))
         return u"the reader would not give it back as it is";
@@ -142,9 +165,11 @@ std::vector<LineRequest> ScriptRequestsOf(const UnpackedModule& module) {
         if (entry.written)
             requests.push_back(StringRequest(entry.text));
     for (const UnpackedIconGroup& group : module.icons)
-        requests.push_back(FileRequest(group.key, RequestKind::Icon, group.file));
+        if (group.notWritten.empty())
+            requests.push_back(FileRequest(group.key, RequestKind::Icon, group.file));
     for (const UnpackedData& data : module.data)
-        requests.push_back(FileRequest(data.key, RequestKind::RcData, data.file));
+        if (data.notWritten.empty())
+            requests.push_back(FileRequest(data.key, RequestKind::RcData, data.file));
     return requests;
 }
 
@@ -170,19 +195,24 @@ std::vector<std::uint8_t> WriteSkinScript(const UnpackedModule& module) {
         text.append(u"END");
         text.append(kCrLf);
     }
-    if (!module.icons.empty())
+    const auto written = [](const auto& part) { return part.notWritten.empty(); };
+    if (std::any_of(module.icons.begin(), module.icons.end(), written))
         text.append(kCrLf);
     for (const UnpackedIconGroup& group : module.icons) {
+        if (!written(group))
+            continue;
         text.append(ResourceLine(group.key, RequestKind::Icon, group.file));
         text.append(kCrLf);
     }
-    if (!module.data.empty())
+    if (std::any_of(module.data.begin(), module.data.end(), written))
         text.append(kCrLf);
     for (const UnpackedData& data : module.data) {
+        if (!written(data))
+            continue;
         text.append(ResourceLine(data.key, RequestKind::RcData, data.file));
         text.append(kCrLf);
     }
-    return Utf8Script(text);
+    return ScriptBytes(text);
 }
 
 } // namespace skin

@@ -33,9 +33,12 @@ std::u16string KeyNameProblem(std::u16string_view name);
 // empty when it can.
 std::u16string StringTextProblem(std::u16string_view text);
 
-// The whole script of an unpacked module: UTF-8 with its marker, CR LF line
-// ends; a STRINGTABLE block with the written strings in entry order, then
-// the ICON lines and the RCDATA lines in the module's order.
+// The whole script of an unpacked module: UTF-8 with its marker, or UTF-16
+// little-endian with its marker where a text or a name holds a character
+// outside the Basic Multilingual Plane (a surrogate), which only UTF-16
+// brings to the reader; CR LF line ends; a STRINGTABLE block with the written
+// strings in entry order, then the ICON lines and the RCDATA lines of what is
+// written, in the module's order.
 std::vector<std::uint8_t> WriteSkinScript(const UnpackedModule& module);
 
 // The requests WriteSkinScript's script asks for, in order: what the reader

@@ -13,6 +13,9 @@ namespace skin {
 namespace {
 
 constexpr std::u16string_view kModuleExtension = u".dll";
+// What follows the target's name in the temporary folder beside it, before
+// the process number: "Unpacked.unpacking-18293".
+constexpr std::u16string_view kTemporaryMark = u".unpacking-";
 
 std::u16string FoldCase(std::u16string_view text) {
     std::u16string folded(text);
@@ -75,10 +78,13 @@ void WriteContents(const UnpackedSkin& skin, const std::u16string& root,
     FolderWriter out(root);
     for (const UnpackedModule& module : skin.modules) {
         out.File(u"Files\\" + module.script, WriteSkinScript(module));
+        // What the script does not hold stays on the sheet only.
         for (const UnpackedIconGroup& group : module.icons)
-            out.File(u"Files\\" + group.file, IconFileBytes(group));
+            if (group.notWritten.empty())
+                out.File(u"Files\\" + group.file, IconFileBytes(group));
         for (const UnpackedData& data : module.data)
-            out.File(u"Files\\" + data.file, data.bytes);
+            if (data.notWritten.empty())
+                out.File(u"Files\\" + data.file, data.bytes);
     }
     const auto* html = reinterpret_cast<const std::uint8_t*>(sheetHtml.data());
     out.File(u"skin.html", {html, sheetHtml.size()});
@@ -119,7 +125,8 @@ std::u16string ScriptForModule(std::u16string_view moduleFileName, bool& known) 
     return (script.empty() ? u"_" : script) + u".rc";
 }
 
-UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules) {
+UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
+                           std::optional<std::uint16_t> language) {
     UnpackedSkin skin;
     std::set<std::u16string> scripts;
     // One buffer for every module: what a module gives is copied out of it,
@@ -137,7 +144,7 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules) {
             module.script =
                 script.substr(0, script.size() - 3) + u"_" + platform::Decimal(n) + u".rc";
         std::u16string error;
-        if (!UnpackModule(bytes.Bytes(), module, error))
+        if (!UnpackModule(bytes.Bytes(), module, error, language))
             throw GeneralError(u"Cannot read module \"" + file.path + u"\": " + error + u".");
         if (!known || module.script != script)
             module.findings.insert(
@@ -153,8 +160,45 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules) {
     return skin;
 }
 
-void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
-                         std::string_view sheetHtml) {
+std::vector<StaleFolder> ClearStaleFolders(const std::u16string& parent) {
+    std::vector<StaleFolder> removed;
+    const std::u16string listed = parent.empty() ? u"." : parent;
+    for (const platform::FolderEntry& entry : platform::ListFolder(listed)) {
+        if (!entry.folder || entry.link)
+            continue;
+        const std::size_t at = entry.name.rfind(kTemporaryMark);
+        if (at == std::u16string::npos || at == 0)
+            continue;
+        const std::u16string_view digits =
+            std::u16string_view(entry.name).substr(at + kTemporaryMark.size());
+        // Decimal as the unpacker writes it: no sign, no leading zero, 32 bits.
+        if (digits.empty() || digits.size() > 10 || digits.front() == u'0')
+            continue;
+        std::uint64_t id = 0;
+        bool number = true;
+        for (const char16_t c : digits) {
+            if (c < u'0' || c > u'9') {
+                number = false;
+                break;
+            }
+            id = id * 10 + static_cast<std::uint64_t>(c - u'0');
+        }
+        if (!number || id > 0xFFFFFFFFu)
+            continue;
+        const auto process = static_cast<std::uint32_t>(id);
+        if (process == platform::ProcessId() || platform::ProcessRuns(process))
+            continue;
+        const std::u16string path = parent + entry.name;
+        if (platform::RemoveTree(path))
+            removed.push_back({path, process});
+    }
+    std::sort(removed.begin(), removed.end(),
+              [](const StaleFolder& a, const StaleFolder& b) { return a.path < b.path; });
+    return removed;
+}
+
+std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                                             std::string_view sheetHtml) {
     std::u16string folder = target;
     while (folder.size() > 1 && (folder.back() == u'\\' || folder.back() == u'/'))
         folder.pop_back();
@@ -165,8 +209,9 @@ void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
         throw GeneralError(u"Cannot write into \"" + folder +
                            u"\": the folder holds files already, and the unpacker writes only "
                            u"into a new or empty folder.");
+    std::vector<StaleFolder> stale = ClearStaleFolders(platform::FolderPart(folder));
     const std::u16string temporary =
-        folder + u".unpacking-" + platform::Decimal(platform::ProcessId());
+        folder + std::u16string(kTemporaryMark) + platform::Decimal(platform::ProcessId());
     if (platform::FolderExists(temporary))
         platform::RemoveTree(temporary);
     if (!platform::CreateFolders(temporary))
@@ -181,6 +226,7 @@ void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
         platform::RemoveTree(temporary);
         throw;
     }
+    return stale;
 }
 
 } // namespace skin

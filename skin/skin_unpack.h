@@ -5,11 +5,19 @@
 
 #include "skin/unpacked_skin.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace skin {
+
+// A temporary folder an earlier unpack left behind, and its process.
+struct StaleFolder {
+    std::u16string path;
+    std::uint32_t process = 0;
+};
 
 // One module to read: where it lies (a native path, as JoinPath gives) and
 // how the report names it ("_skin\vistel.dll", or the path as given).
@@ -32,7 +40,9 @@ std::u16string ScriptForModule(std::u16string_view moduleFileName, bool& known);
 // run with a GeneralError naming it and the reason; nothing is written.
 // Two modules that would give one script (letter case aside) get "_2" and
 // so on; every script outside the table gets a note.
-UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules);
+// `language` picks the language of resources held in several (UnpackModule).
+UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
+                           std::optional<std::uint16_t> language = std::nullopt);
 
 // Writes the unpacked skin as the new folder `target`: Files\<script>,
 // Files\<stem>\icons\..., Files\<stem>\data\... and skin.html holding
@@ -41,7 +51,16 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules);
 // anything, or is no folder, is refused before anything is written. A
 // failure removes the temporary folder and throws a GeneralError naming the
 // file and the reason.
-void WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
-                         std::string_view sheetHtml);
+// Returns the temporary folders of earlier unpacks that it removed
+// (ClearStaleFolders on the target's parent).
+std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                                             std::string_view sheetHtml);
+
+// Removes, in `parent` (a folder ending in a separator, or empty for the
+// current one), every folder named as the unpacker names its temporary
+// folders ("<name>.unpacking-<process number>") whose process no longer
+// runs: an unpack that was killed left it. Nothing else is touched. Returns
+// them, by path.
+std::vector<StaleFolder> ClearStaleFolders(const std::u16string& parent);
 
 } // namespace skin

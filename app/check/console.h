@@ -15,8 +15,16 @@ namespace app::check {
 // The arguments after the program's name.
 std::vector<std::u16string> Arguments(int argc, char** argv);
 
-// Writes one line to standard output: UTF-8 into a file or a pipe, the
-// console's own characters into a console.
+// A text as a terminal may show it: every C0 control, DEL and C1 control
+// written as a compiler writes it in a message ("\n", "\t", "\x1b", "\x85"),
+// U+2028 and U+2029 as "\u2028" and "\u2029", and a lone surrogate, which has
+// no UTF-8 form, as its code unit ("\xd800"). A backslash stays as it is,
+// since paths hold it. What comes from a script, a file name or a module thus
+// stays on its line and cannot steer the terminal.
+std::u16string TerminalText(std::u16string_view text);
+
+// Writes one line, as TerminalText shows it, to standard output: UTF-8 into a
+// file or a pipe, the console's own characters into a console.
 void WriteLine(std::u16string_view line);
 // The same on standard error, after what standard output holds so far.
 void WriteErrorLine(std::u16string_view line);

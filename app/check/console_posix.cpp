@@ -14,13 +14,13 @@ std::vector<std::u16string> Arguments(int argc, char** argv) {
 }
 
 void WriteLine(std::u16string_view line) {
-    const std::string bytes = platform::Utf16ToUtf8(line) + '\n';
+    const std::string bytes = platform::Utf16ToUtf8(TerminalText(line)) + '\n';
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 void WriteErrorLine(std::u16string_view line) {
     std::fflush(stdout);
-    const std::string bytes = platform::Utf16ToUtf8(line) + '\n';
+    const std::string bytes = platform::Utf16ToUtf8(TerminalText(line)) + '\n';
     std::fwrite(bytes.data(), 1, bytes.size(), stderr);
 }
 

@@ -34,12 +34,12 @@ std::vector<std::u16string> Arguments(int, char**) {
 
 void WriteLine(std::u16string_view line) {
     static win32::StandardStream output = win32::StandardStream::Output();
-    output.WriteLine(line);
+    output.WriteLine(TerminalText(line));
 }
 
 void WriteErrorLine(std::u16string_view line) {
     static win32::StandardStream error = win32::StandardStream::Error();
-    error.WriteLine(line);
+    error.WriteLine(TerminalText(line));
 }
 
 void PauseIfOwnConsole() {

@@ -10,12 +10,14 @@
 #include "skin/module_unpack.h"
 #include "skin/skin_unpack.h"
 
+#include <optional>
 #include <string>
 
 namespace {
 
 constexpr std::u16string_view kUsage[] = {
-    u"Usage: KestoSkinUnpack [--out FOLDER] [MODULE | SKIN-FOLDER | PROGRAM-FOLDER]",
+    u"Usage: KestoSkinUnpack [--out FOLDER] [--language N]",
+    u"                       [MODULE | SKIN-FOLDER | PROGRAM-FOLDER]",
     u"",
     u"Reads skin modules and writes a new folder with Files\\ (one script per",
     u"module, its icons and its raw data) that the builder turns back into the",
@@ -27,6 +29,9 @@ constexpr std::u16string_view kUsage[] = {
     u"  (none)          the _skin\\ beside this program",
     u"  --out FOLDER    write there instead of Unpacked\\ beside what is read;",
     u"                  a folder that holds anything is never written into",
+    u"  --language N    where a resource is held in several languages, write",
+    u"                  language N (1033, or 0x409); else 1049, else English,",
+    u"                  else language-neutral, else the lowest",
     u"  -h, --help, /?  print this text",
     u"",
     u"Exit status: 0 every resource written, 1 some could not be expressed in a",
@@ -34,7 +39,9 @@ constexpr std::u16string_view kUsage[] = {
     u"written (then nothing is written), or a command line it cannot use.",
 };
 
-constexpr std::u16string_view kValueOptions[] = {u"--out"};
+constexpr std::u16string_view kOut = u"--out";
+constexpr std::u16string_view kLanguage = u"--language";
+constexpr std::u16string_view kValueOptions[] = {kOut, kLanguage};
 
 std::u16string Count(std::size_t n, std::u16string_view what) {
     return platform::Decimal(n) + u" " + std::u16string(what) + (n == 1 ? u"" : u"s");
@@ -100,12 +107,28 @@ int Run(int argc, char** argv) {
                                                           arguments, kValueOptions))
         return *status;
     const std::u16string* input = arguments.operands.empty() ? nullptr : &arguments.operands[0];
-    const std::u16string* out = arguments.values.empty() ? nullptr : &arguments.values[0].second;
+    const std::u16string* out = nullptr;
+    std::optional<std::uint16_t> language;
+    for (const auto& [option, value] : arguments.values) {
+        if (option == kOut) {
+            out = &value;
+            continue;
+        }
+        const auto number = app::ReadNumber(value, 0xFFFF);
+        if (!number) {
+            app::check::WriteErrorLine(u"KestoSkinUnpack: option \"--language\" takes a language "
+                                       u"number from 0 to 65535 (1049, 0x419), not \"" +
+                                       value + u"\"");
+            return app::kMisuseStatus;
+        }
+        language = static_cast<std::uint16_t>(*number);
+    }
     try {
         const Input resolved = ResolveInput(input);
-        const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules);
+        const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules, language);
         const std::u16string target = out != nullptr ? *out : resolved.output;
-        skin::WriteUnpackedFolder(skin, target, app::unpack::SkinSheetHtml(skin));
+        const std::vector<skin::StaleFolder> stale =
+            skin::WriteUnpackedFolder(skin, target, app::unpack::SkinSheetHtml(skin));
         std::size_t warnings = 0;
         std::size_t notes = 0;
         for (const skin::UnpackedModule& module : skin.modules) {
@@ -114,15 +137,21 @@ int Run(int argc, char** argv) {
                 (finding.warning ? warnings : notes) += 1;
             }
         }
+        for (const skin::StaleFolder& folder : stale) {
+            app::check::WriteLine(folder.path + u": note: removed: an unpack (process " +
+                                  platform::Decimal(folder.process) +
+                                  u") that no longer runs left it behind [stale-unpack-folder]");
+            ++notes;
+        }
         app::check::WriteLine(Count(skin.modules.size(), u"module") + u" unpacked into \"" +
                               target + u"\": " + Count(warnings, u"warning") + u", " +
                               Count(notes, u"note"));
         return warnings != 0 ? 1 : 0;
     } catch (const skin::GeneralError& error) {
-        app::check::WriteLine(u"error: " + error.Message());
+        app::check::WriteErrorLine(u"error: " + error.Message());
         return 2;
     } catch (const std::bad_alloc&) {
-        app::check::WriteLine(u"error: out of memory");
+        app::check::WriteErrorLine(u"error: out of memory");
         return 2;
     }
 }

@@ -1,6 +1,9 @@
-// The temporary folder and the process number on POSIX.
+// The temporary folder and process numbers on POSIX.
 #include "platform/platform.h"
 
+#include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -25,6 +28,14 @@ std::u16string TempNameText(std::string_view name) {
 
 std::uint32_t ProcessId() {
     return static_cast<std::uint32_t>(getpid());
+}
+
+bool ProcessRuns(std::uint32_t processId) {
+    // kill() with 0 for a number of 0 or below would reach a process group.
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX))
+        return false;
+    // Signal 0 checks only; EPERM is a process that runs under another user.
+    return kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH;
 }
 
 } // namespace platform

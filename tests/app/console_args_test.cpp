@@ -1,6 +1,9 @@
 // The console programs' command line: help flags, unknown options (and which
-// arguments only look like them), "--", and too many operands.
+// arguments only look like them), "--", too many operands, numeric values;
+// and what their lines become before they reach a terminal.
 #include "app/console_args.h"
+
+#include "app/check/console.h"
 
 #include "app_test_support.h"
 
@@ -83,6 +86,42 @@ TEST(ConsoleArguments, AValueOptionTakesTheNextArgumentWhateverItLooksLike) {
     EXPECT_EQ(read({u"--out", u"a", u"--out", u"b"}).problem, u"option \"--out\" given twice");
     // Not taken as a value option where the program names none.
     EXPECT_EQ(app::ReadConsoleArguments({u"--out", u"a"}, 1).outcome, Outcome::Misuse);
+}
+
+TEST(ConsoleArguments, ANumberIsDecimalOrHexadecimalAndWithinItsLimit) {
+    struct Case {
+        std::u16string text;
+        std::optional<std::uint32_t> number;
+    } const cases[] = {
+        {u"1049", 1049},   {u"0x419", 0x419},    {u"0X0409", 0x409}, {u"0", 0},
+        {u"65535", 65535}, {u"65536", {}},       {u"0x10000", {}},   {u"", {}},
+        {u"0x", {}},       {u"-1", {}},          {u"+5", {}},        {u"10 ", {}},
+        {u"1e3", {}},      {u"99999999999", {}}, {u"\uff11", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(app::ReadNumber(c.text, 0xFFFF), c.number) << app_test::Narrow(c.text);
+}
+
+TEST(ConsoleText, ControlsAreShownEscapedAndNothingElseChanges) {
+    struct Case {
+        std::u16string text;
+        std::u16string shown;
+    } const cases[] = {
+        {u"_skin\\vistel.dll: RT_MENU \"M\"", u"_skin\\vistel.dll: RT_MENU \"M\""},
+        {u"a\nb\r\n\tc", u"a\\nb\\r\\n\\tc"},
+        {u"\a\b\v\f", u"\\a\\b\\v\\f"},
+        {u"\x1b[31mX", u"\\x1b[31mX"},
+        {std::u16string(u"N\0L", 3), u"N\\x00L"},
+        {u"\x01\x1f\x7f", u"\\x01\\x1f\\x7f"},
+        {u"\x80\x85\x9f\xa0", u"\\x80\\x85\\x9f\xa0"},
+        {u"\u2028\u2029", u"\\u2028\\u2029"},
+        {u"Сообщение \U0001F600", u"Сообщение \U0001F600"},
+        {u"\xd800x", u"\\xd800x"},
+        {u"\xdc00\xd83d", u"\\xdc00\\xd83d"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(app_test::Narrow(app::check::TerminalText(c.text)), app_test::Narrow(c.shown))
+            << app_test::Narrow(c.shown);
 }
 
 } // namespace

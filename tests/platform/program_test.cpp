@@ -1,5 +1,5 @@
 // The running program: its file name, its own resources, its command line,
-// the temporary folder and the process number.
+// the temporary folder and process numbers.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include "platform/posix/posix_internal.h"
 
 #include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -94,6 +95,33 @@ TEST(Program, ProcessIdIsTheSystems) {
     EXPECT_EQ(platform::ProcessId(), GetCurrentProcessId());
 #else
     EXPECT_EQ(platform::ProcessId(), static_cast<std::uint32_t>(getpid()));
+#endif
+}
+
+// This process runs; one that has ended and been waited for does not.
+TEST(Program, ProcessRunsTellsARunningProcessFromAnEndedOne) {
+    EXPECT_TRUE(platform::ProcessRuns(platform::ProcessId()));
+    EXPECT_FALSE(platform::ProcessRuns(0));
+#ifdef _WIN32
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    wchar_t command[] = L"cmd.exe /c exit";
+    ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &info));
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    EXPECT_FALSE(platform::ProcessRuns(info.dwProcessId));
+#else
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_FALSE(platform::ProcessRuns(static_cast<std::uint32_t>(child)));
+    EXPECT_FALSE(platform::ProcessRuns(0xFFFFFFFFu));
 #endif
 }
 

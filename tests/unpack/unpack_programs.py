@@ -40,8 +40,9 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run(exe, wine, args, cwd, local=True):
-    """Runs a copy of `exe` placed in `cwd` (or `exe` itself); returns (status, lines)."""
+def run(exe, wine, args, cwd, local=True, errors=None):
+    """Runs a copy of `exe` placed in `cwd` (or `exe` itself); returns (status, lines), the
+    lines of standard output; those of standard error go to `errors` when it is a list."""
     program = exe
     if local:
         program = os.path.join(cwd, os.path.basename(exe))
@@ -53,6 +54,8 @@ def run(exe, wine, args, cwd, local=True):
                           capture_output=True, timeout=600)
     if local:
         os.remove(program)
+    if errors is not None:
+        errors += done.stderr.decode("utf-8").replace("\r\n", "\n").splitlines()
     return done.returncode, done.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
 
 
@@ -61,8 +64,9 @@ def build(folder):
     assert status == 0, lines
 
 
-def unpack(args, cwd, exe=None, wine=None):
-    return run(exe or ARGS.unpack, ARGS.wine if wine is None else wine, args, cwd, local=False)
+def unpack(args, cwd, exe=None, wine=None, errors=None):
+    return run(exe or ARGS.unpack, ARGS.wine if wine is None else wine, args, cwd, local=False,
+               errors=errors)
 
 
 def tree(folder):
@@ -156,6 +160,47 @@ LANGUAGE 0x09, 0x01
 """
 
 
+# Strings in block 1 only: language 1 at entries 7-15 (after a gap), and in
+# English at 1-3; two icon groups whose names llvm-rc does not take (ESC, a
+# line feed), set in the module afterwards; a menu in three languages.
+STEERING_RC = r"""
+LANGUAGE 1, 0
+STRINGTABLE
+BEGIN
+    7 "seven"
+    8 "eight"
+    15 "fifteen"
+END
+
+LANGUAGE 9, 1
+STRINGTABLE
+BEGIN
+    1 "seven"
+    2 "eight"
+    3 "fifteen"
+END
+EZ_31MX ICON "tray.ico"
+NZL ICON "online.ico"
+MENU_001 MENU
+BEGIN
+    MENUITEM "x", 1
+END
+
+LANGUAGE 0x19, 1
+MENU_001 MENU
+BEGIN
+    MENUITEM "x", 1
+END
+
+LANGUAGE 7, 1
+MENU_001 MENU
+BEGIN
+    MENUITEM "x", 1
+END
+"""
+STEERING_NAMES = [("EZ_31MX", "E\x1b[31mX"), ("NZL", "N\nL")]
+
+
 class UnpackPrograms(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="ksb_unpack_")
@@ -191,21 +236,31 @@ class UnpackPrograms(unittest.TestCase):
                        check=True, capture_output=True)
         self.round_trip(self.tmp)
 
-    def llvm_module(self):
+    def llvm_module(self, source=LLVM_RC, folder="llvm", names=()):
+        """A module from llvm-rc and lld-link; each (written, wanted) of `names` is a resource
+        name the .rc writes and the module then holds as `wanted` (the same length), for
+        characters llvm-rc does not take in a name."""
         if not shutil.which("llvm-rc") or not shutil.which("lld-link"):
             self.skipTest("llvm-rc and lld-link are not installed")
-        work = os.path.join(self.tmp, "llvm")
+        work = os.path.join(self.tmp, folder)
         os.makedirs(work)
         for name in ("tray.ico", "online.ico"):
             shutil.copy(os.path.join(EXAMPLE_FILES, "icons", name), work)
         for name in ("layout.xml", "background.bin"):
             shutil.copy(os.path.join(EXAMPLE_FILES, "data", name), work)
-        write(os.path.join(work, "skin.rc"), LLVM_RC.encode("utf-8"))
+        write(os.path.join(work, "skin.rc"), source.encode("utf-8"))
         subprocess.run(["llvm-rc", "-no-preprocess", "/C", "65001", "/fo", "skin.res", "skin.rc"],
                        cwd=work, check=True, capture_output=True)
         subprocess.run(["lld-link", "/dll", "/noentry", "/machine:x86", "/Brepro",
                         "/out:vistel.dll", "skin.res"], cwd=work, check=True, capture_output=True)
-        return os.path.join(work, "vistel.dll")
+        module = os.path.join(work, "vistel.dll")
+        data = read(module)
+        for written, wanted in names:
+            old, new = written.encode("utf-16-le"), wanted.encode("utf-16-le")
+            assert len(old) == len(new) and data.count(old) == 1, written
+            data = data.replace(old, new)
+        write(module, data)
+        return module
 
     def test_module_from_llvm_gives_every_expressible_resource_back(self):
         module = self.llvm_module()
@@ -229,6 +284,73 @@ class UnpackPrograms(unittest.TestCase):
                          strings(old[(RT_STRING, 1, 1049)])[:3])
         self.assertEqual(strings(new[(RT_STRING, 1, 1049)])[3:], [""] * 13)
 
+    def test_names_cannot_steer_the_terminal_and_strings_come_in_english(self):
+        module = self.llvm_module(STEERING_RC, "steering", STEERING_NAMES)
+        done = subprocess.run(([ARGS.wine] if ARGS.wine else []) + [ARGS.unpack, module],
+                              cwd=self.tmp, env=dict(os.environ, WINEDEBUG="-all"),
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=600)
+        self.assertEqual(done.returncode, 1, done)
+        report = done.stdout.decode("utf-8").replace("\r\n", "\n")
+        # No control character reaches the terminal, and each finding is one line.
+        self.assertEqual([c for c in report if ord(c) < 0x20 and c != "\n"
+                          or 0x7F <= ord(c) <= 0x9F], [])
+        lines = report.splitlines()
+        self.assertEqual(len(findings(lines)), len(lines) - 1, lines)
+        self.assertTrue(lines[-1].startswith("1 module unpacked"), lines)
+        self.assertTrue(any('"E\\x1b[31mX"' in line for line in lines), lines)
+        self.assertTrue(any('"N\\nL"' in line and "[unexpressible-name]" in line
+                            for line in lines), lines)
+        # One line for a resource in three languages, naming them.
+        menus = [line[line.index(": warning: "):] for line in lines if "MENU_001" in line]
+        self.assertEqual(menus, [': warning: RT_MENU "MENU_001" in 3 languages (1031, 1033, 1049) '
+                                 'cannot be written in a skin script [unexpressible-type]'])
+        # English over language 1, said in a note; no note for the group that
+        # is not written.
+        notes = [line for line in lines if line.endswith("[other-language]")]
+        self.assertEqual(len(notes), 2, lines)
+        self.assertIn("RT_STRING 1 (language 1033) is written", notes[0])
+        self.assertIn("language 1 of it", notes[0])
+        self.assertIn('"E\\x1b[31mX" (language 1033) is written', notes[1])
+        unpacked = os.path.join(os.path.dirname(module), "Unpacked")
+        build(unpacked)
+        new = resources(os.path.join(unpacked, "_skin", "vistel.dll"))
+        self.assertEqual(strings(new[(RT_STRING, 1, 1049)])[1:4], ["seven", "eight", "fifteen"])
+        self.assertNotIn("N\nL", [name for _, name, _ in new])
+
+        # Language 1 asked for: its strings all follow a gap, so nothing is
+        # written and no note says it is.
+        out = os.path.join(self.tmp, "language_1")
+        status, lines = unpack(["--language", "1", "--out", out, module], self.tmp)
+        self.assertEqual(status, 1, lines)
+        self.assertEqual(sum(1 for _, name in findings(lines) if name == "string-gap"), 3, lines)
+        self.assertFalse(any("RT_STRING 1 (language 1) is written" in line for line in lines))
+        self.assertNotIn(b"STRINGTABLE", read(os.path.join(out, "Files", "vistel.rc")))
+        errors = []
+        status, lines = unpack(["--language", "x1", module], self.tmp, errors=errors)
+        self.assertEqual((status, lines), (2, []))
+        self.assertTrue(any("--language" in line for line in errors), errors)
+
+    def test_temporary_folders_of_killed_unpacks_are_cleared(self):
+        shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
+        build(self.tmp)
+        ended = subprocess.Popen(["true"])
+        ended.wait()
+        left = ["Unpacked.unpacking-%d" % ended.pid, "Other.unpacking-%d" % ended.pid]
+        kept = ["Unpacked.unpacking-0%d" % ended.pid, "Unpacked.unpacking-x",
+                "Unpacked.unpacking-%d-2" % ended.pid]
+        if not ARGS.wine:  # process numbers are Wine's own under Wine
+            kept.append("Unpacked.unpacking-%d" % os.getpid())
+        for name in left + kept:
+            os.makedirs(os.path.join(self.tmp, name, "Files"))
+            write(os.path.join(self.tmp, name, "Files", "vistel.rc"), b"x")
+        write(os.path.join(self.tmp, "File.unpacking-%d" % ended.pid), b"a file")
+        status, lines = unpack([self.tmp], self.tmp)
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(findings(lines), [("note", "stale-unpack-folder")] * 2, lines)
+        self.assertEqual(sorted(os.listdir(self.tmp)),
+                         sorted(kept + ["File.unpacking-%d" % ended.pid, "Files", "Unpacked",
+                                        "_skin"]))
+
     def test_broken_modules_give_status_2_and_no_folder(self):
         shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
         build(self.tmp)
@@ -245,9 +367,13 @@ class UnpackPrograms(unittest.TestCase):
             os.makedirs(folder)
             path = os.path.join(folder, name)
             write(path, data)
-            status, lines = unpack([path], self.tmp)
+            errors = []
+            status, lines = unpack([path], self.tmp, errors=errors)
             self.assertEqual(status, 2, (name, lines))
-            self.assertTrue(any(name in line and "error" in line for line in lines), lines)
+            # The error on standard error alone, where a redirected report
+            # does not hide it.
+            self.assertEqual(lines, [])
+            self.assertTrue(any(name in line and "error" in line for line in errors), errors)
             self.assertEqual(os.listdir(folder), [name])
 
     def test_a_folder_that_holds_anything_is_never_written_into(self):
@@ -268,13 +394,16 @@ class UnpackPrograms(unittest.TestCase):
         shutil.copytree(EXAMPLE_FILES, os.path.join(self.tmp, "Files"))
         build(self.tmp)
         shutil.copy(self.llvm_module(), os.path.join(self.tmp, "_skin", "other.dll"))
+        shutil.copy(self.llvm_module(STEERING_RC, "steering", STEERING_NAMES),
+                    os.path.join(self.tmp, "_skin", "steering.dll"))
         outputs = []
         for exe, wine in ((ARGS.unpack, ARGS.wine), (ARGS.linux_unpack, "")):
             out = os.path.join(self.tmp, "out_%d" % len(outputs))
             status, lines = unpack(["--out", out, os.path.join(self.tmp, "_skin")], self.tmp,
                                    exe=exe, wine=wine)
             self.assertEqual(status, 1, lines)
-            outputs.append((tree(out), findings(lines)))
+            # The finding lines whole: they name the modules as "_skin\\x.dll" on both.
+            outputs.append((tree(out), [line for line in lines if findings([line])]))
         self.assertEqual(outputs[0], outputs[1])
 
 

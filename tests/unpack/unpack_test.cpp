@@ -52,25 +52,37 @@ std::vector<std::string> Shown(const std::vector<skin::LineRequest>& requests) {
 TEST(ScriptWriter, EveryLineReadsBackAsTheSameRequest) {
     skin::UnpackedModule module;
     module.moduleFile = u"_skin\\vistel.dll";
-    const std::u16string texts[] = {u"plain",       u"Сообщение от \"%s\"",
-                                    u"\"",          u"\"\"",
-                                    u"\\",          u"\\\\",
-                                    u"a\\\\\\b",    u"  spaced  ",
-                                    u"tab\there",   u"\"quoted\"",
-                                    u"END",         u"BEGIN",
-                                    u"#define A 1", u"x ICON y",
-                                    u"/ /",         u"http:/x",
-                                    u"\x01\x1f",    u"\u00a0\u2029",
-                                    u"\\\"",        u"\"\\\"\\"};
+    const std::u16string texts[] = {u"plain",
+                                    u"Сообщение от \"%s\"",
+                                    u"\"",
+                                    u"\"\"",
+                                    u"\\",
+                                    u"\\\\",
+                                    u"a\\\\\\b",
+                                    u"  spaced  ",
+                                    u"tab\there",
+                                    u"\"quoted\"",
+                                    u"END",
+                                    u"BEGIN",
+                                    u"#define A 1",
+                                    u"x ICON y",
+                                    u"/ /",
+                                    u"http:/x",
+                                    u"\x01\x1f",
+                                    u"\u00a0\u2029",
+                                    u"\\\"",
+                                    u"\"\\\"\\",
+                                    u"\U0001F600 smile",
+                                    u"\xD83D lone"};
     std::uint32_t entry = 1;
     for (const std::u16string& text : texts)
-        module.strings.push_back({entry++, text, false, true});
+        module.strings.push_back({entry++, text, false, true, {}});
     const std::u16string keys[] = {u"101", u"65535", u"IDI_TRAY", u"\"IDI X\"", u"0",    u"-0",
                                    u"END", u"BEGIN", u"Иконка",   u"a\"b\"c",   u"ICON", u"x,y"};
     for (const std::u16string& key : keys) {
         module.icons.push_back(
-            {key, u"vistel\\icons\\" + key.substr(0, 1) + u".ico", 1049, {}, {}});
-        module.data.push_back({key, u"vistel\\data\\x.bin", 1049, skin::DataKind::Binary, {}});
+            {key, u"vistel\\icons\\" + key.substr(0, 1) + u".ico", 1049, {}, {}, {}});
+        module.data.push_back({key, u"vistel\\data\\x.bin", 1049, skin::DataKind::Binary, {}, {}});
     }
     const std::vector<skin::LineRequest> expected = skin::ScriptRequestsOf(module);
     ASSERT_EQ(expected.size(), std::size(texts) + 2 * std::size(keys));
@@ -90,15 +102,15 @@ TEST(ScriptWriter, ProblemsAreNamedExactlyWhereTheReaderDiffers) {
         for (int i = 0; i < length; ++i)
             text.push_back(alphabet[rng() % alphabet.size()]);
         skin::UnpackedModule module;
-        module.strings.push_back({1, text, false, true});
-        module.data.push_back({text, u"v\\data\\x.bin", 1049, skin::DataKind::Binary, {}});
+        module.strings.push_back({1, text, false, true, {}});
+        module.data.push_back({text, u"v\\data\\x.bin", 1049, skin::DataKind::Binary, {}, {}});
         const Bytes script = skin::WriteSkinScript(module);
         const std::vector<skin::LineRequest> back = skin::ReadScriptRequests(script);
         const bool stringBack = !back.empty() && back[0].kind == skin::RequestKind::StringEntry &&
                                 back[0].value == text;
         EXPECT_EQ(skin::StringTextProblem(text).empty(), stringBack) << Show(text);
         // The name alone, after a string block that reads back.
-        module.strings = {{1, u"s", false, true}};
+        module.strings = {{1, u"s", false, true, {}}};
         const std::vector<skin::LineRequest> nameBack =
             skin::ReadScriptRequests(skin::WriteSkinScript(module));
         const bool keyBack = nameBack.size() == 2 &&
@@ -139,8 +151,9 @@ void Build(const fs::path& programFolder) {
     skin::BuildSkins(false, Native(programFolder), log, used);
 }
 
-// A random skin's Files\ folder, as an author could write it: strings with
-// quotes and backslashes, icons of one to three images under numbers,
+// A random skin's Files\ folder, as an author could write it (UTF-8 or
+// UTF-16 scripts): strings with quotes, backslashes and characters outside
+// the Basic Multilingual Plane, icons of one to three images under numbers,
 // #define names and string names, raw data of every kind, a key written
 // twice now and then (a group replaced inside one script), empty and
 // missing files.
@@ -165,12 +178,18 @@ private:
         return bytes;
     }
 
+    // A character outside the Basic Multilingual Plane now and then: the
+    // build stores it as a surrogate pair.
     std::u16string Text() {
         static const std::u16string pool = u"abcXYZ 019\"\\,.!Жжяё%\t";
         std::u16string text;
         const int length = 1 + Pick(12);
-        for (int i = 0; i < length; ++i)
-            text.push_back(pool[static_cast<std::size_t>(Pick(static_cast<int>(pool.size())))]);
+        for (int i = 0; i < length; ++i) {
+            if (Pick(40) == 0)
+                text += u"\U0001F600";
+            else
+                text.push_back(pool[static_cast<std::size_t>(Pick(static_cast<int>(pool.size())))]);
+        }
         if (text.find(u"//") != std::u16string::npos)
             text = u"x";
         return text;
@@ -298,9 +317,18 @@ private:
             text += line + u"\r\n";
         for (const std::u16string& line : lines)
             text += line + u"\r\n";
-        const std::u8string utf8 = fs::path(text).u8string();
-        Bytes bytes = {0xEF, 0xBB, 0xBF};
-        bytes.insert(bytes.end(), utf8.begin(), utf8.end());
+        Bytes bytes;
+        if (Pick(4) == 0) { // UTF-16 little-endian, as an editor saves it
+            bytes = {0xFF, 0xFE};
+            for (const char16_t c : text) {
+                bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+                bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+            }
+        } else {
+            const std::u8string utf8 = fs::path(text).u8string();
+            bytes = {0xEF, 0xBB, 0xBF};
+            bytes.insert(bytes.end(), utf8.begin(), utf8.end());
+        }
         WriteFile(files / fs::path(skin::kSkinTargets[row].ScriptFile), bytes);
     }
 
@@ -361,6 +389,8 @@ protected:
             const std::string shown = folder.filename().string() + "/" + name.string();
             for (const skin::UnpackedFinding& finding : module.findings)
                 EXPECT_FALSE(finding.warning) << shown << ": " << Show(finding.text);
+            const Bytes script = ReadFile(unpacked / "Files" / fs::path(module.script));
+            utf16Scripts_ += script.size() >= 2 && script[0] == 0xFF && script[1] == 0xFE;
             const Bytes before = ReadFile(folder / "_skin" / name);
             const Bytes after = ReadFile(unpacked / "_skin" / name);
             if (HasFinding(module, "icon-ids-renumbered")) {
@@ -374,6 +404,7 @@ protected:
     }
 
     fs::path root_;
+    int utf16Scripts_ = 0; // scripts written as UTF-16 for their surrogates
 };
 
 TEST_F(RoundTrip, RandomSkinsComeBackByteForByte) {
@@ -386,6 +417,8 @@ TEST_F(RoundTrip, RandomSkinsComeBackByteForByte) {
     // Keys written twice replace groups now and then, leaving ID gaps: the
     // exception is met, noted, and the contents still compared.
     EXPECT_GT(renumbered, 0);
+    // Strings outside the Basic Multilingual Plane are met and come back.
+    EXPECT_GT(utf16Scripts_, 0);
 }
 
 } // namespace
