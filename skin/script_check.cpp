@@ -1,4 +1,5 @@
 #include "skin/script_check.h"
+#include "skin/script_check_words.h"
 
 #include "acWorkRes/byte_reader.h"
 #include "acWorkRes/icon_import.h"
@@ -9,6 +10,7 @@
 #include "skin/string_block.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 #include <utility>
@@ -36,6 +38,18 @@ std::u16string QuotedPath(std::u16string_view path) {
     return u"\"" + std::u16string(path) + u"\"";
 }
 
+// A comma that no quotes hold: the author meant it to end the key.
+bool CommaOutsideQuotes(std::u16string_view text) {
+    bool quoted = false;
+    for (const char16_t c : text) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u',' && !quoted)
+            return true;
+    }
+    return false;
+}
+
 std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
     switch (notice) {
     case ReaderNotice::UnknownLine:
@@ -46,7 +60,7 @@ std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
         return u"no file name or value after " + Quoted(text) + u": the line asks for nothing";
     case ReaderNotice::LoneToken:
         return std::u16string(u"a single token in a string block gives no entry") +
-               (text.find(u',') != std::u16string_view::npos ? u" (a comma ends no token)" : u"");
+               (CommaOutsideQuotes(text) ? u" (a comma ends no token)" : u"");
     case ReaderNotice::EmptyString:
         return u"an empty string gives no entry: the next entry takes its number";
     case ReaderNotice::ExtraWords:
@@ -69,23 +83,6 @@ std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
         return Quoted(text) + u" reads as no number: the name is defined as 0";
     }
     return {};
-}
-
-// Line and column (1-based) of byte `offset` of text in a single-byte code
-// page, with the reader's line breaks (CR LF is one break, LF CR two).
-std::pair<std::size_t, std::size_t> BytePosition(std::span<const std::uint8_t> bytes,
-                                                 std::size_t offset) {
-    std::size_t line = 1;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (bytes[i] == '\r' || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))) {
-            ++line;
-            start = i + 1;
-        } else if (bytes[i] == '\n') {
-            start = i + 1;
-        }
-    }
-    return {line, offset - start + 1};
 }
 
 bool IsHexDigit(char16_t c) {
@@ -171,7 +168,41 @@ std::u16string ScriptCheck::Shown(std::u16string_view word) const {
 }
 
 void ScriptCheck::Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) {
-    Add(line_, column, ReaderNoticeName(notice), NoticeText(notice, Shown(text)));
+    if (notice == ReaderNotice::OptionWord)
+        optionWordLine_ = line_;
+    const bool nothing = notice == ReaderNotice::UnknownLine ||
+                         notice == ReaderNotice::NoKindKeyword ||
+                         notice == ReaderNotice::MissingValue;
+    const std::u16string_view code = Code(line_);
+    if (nothing) {
+        // "# define X 1" and "#defne X 1" read as no #define at all.
+        const std::u16string near = DefineNearMiss(code);
+        if (!near.empty()) {
+            Add(line_, static_cast<std::size_t>(code.data() - lines_[line_ - 1].data()) + 1,
+                "define-near-miss",
+                Quoted(Shown(near)) +
+                    (near.starts_with(u"# ")
+                         ? u" is no #define, which the build knows only as one word"
+                         : u" is no #define (did you mean #define?)") +
+                    u": the line defines nothing");
+            return;
+        }
+    }
+    std::u16string said = NoticeText(notice, Shown(text));
+    if (notice == ReaderNotice::UnknownLine || notice == ReaderNotice::NoKindKeyword) {
+        const Token key = NextToken(code, 1);
+        const Token kind = NextToken(code, key.finish + 1);
+        for (const std::u16string_view word :
+             {std::u16string_view(key.text), std::u16string_view(kind.text)}) {
+            const std::u16string_view keyword = KeywordTypo(word);
+            if (!keyword.empty()) {
+                said += u"; did you mean " + std::u16string(keyword) + u" in place of " +
+                        Quoted(Shown(word)) + u"?";
+                break;
+            }
+        }
+    }
+    Add(line_, column, ReaderNoticeName(notice), std::move(said));
 }
 
 void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
@@ -194,23 +225,41 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
     // The text ends at its first zero byte: what follows is never read.
     bytes = bytes.first(
         static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin()));
-    const auto high =
-        std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > 127; });
-    if (high == bytes.end())
+    if (std::none_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > 127; }))
         return;
-    const auto [line, column] = BytePosition(bytes, static_cast<std::size_t>(high - bytes.begin()));
-    if (IsWellFormedUtf8(bytes)) {
-        // Positions and words from here on as the author's editor shows them.
-        utf8Shown_ = true;
-        Add(line, column, "utf8-no-marker",
-            u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 on "
-            u"Linux, the system's on Windows), so the text comes out garbled; save it as UTF-8 "
-            u"with a marker");
-    } else {
-        Add(line, column, "ansi-text",
-            u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 on "
-            u"Linux and the system's on Windows, so the two builds can differ; save it as UTF-8 "
-            u"with a marker");
+    // Positions and words from here on as the author's editor shows them.
+    utf8Shown_ = IsWellFormedUtf8(bytes);
+    encoding_ = utf8Shown_ ? "utf8-no-marker" : "ansi-text";
+}
+
+// The encoding finding at the first character above 127 that the build reads:
+// on a line that asks for something, before its "//". Such characters only in
+// comments or in lines that ask for nothing are never read, so nothing is
+// garbled.
+void ScriptCheck::EncodingRead() {
+    if (encoding_.empty())
+        return;
+    for (std::size_t line = 1; line <= lines_.size(); ++line) {
+        if (records_[line - 1].request == RequestKind::Nothing)
+            continue;
+        const std::u16string_view code =
+            std::u16string_view(lines_[line - 1]).substr(0, lines_[line - 1].find(u"//"));
+        const auto high =
+            std::find_if(code.begin(), code.end(), [](char16_t c) { return c > 127; });
+        if (high == code.end())
+            continue;
+        const auto column = static_cast<std::size_t>(high - code.begin()) + 1;
+        if (utf8Shown_)
+            Add(line, column, encoding_,
+                u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 "
+                u"on Linux, the system's on Windows), so the text comes out garbled; save it as "
+                u"UTF-8 with a marker");
+        else
+            Add(line, column, encoding_,
+                u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 "
+                u"on Linux and the system's on Windows, so the two builds can differ; save it as "
+                u"UTF-8 with a marker");
+        return;
     }
 }
 
@@ -244,6 +293,7 @@ void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
         records_[line_ - 1].request = request.kind;
         Apply(request);
     }
+    EncodingRead();
 }
 
 // The column of the last character of a line's code.
@@ -374,7 +424,7 @@ void ScriptCheck::Apply(LineRequest& request) {
     }
     references_.push_back({line_, EditorColumn(line_, columns_.value),
                            EditorColumn(line_, columns_.key), request.kind,
-                           std::move(request.value), key, previous});
+                           std::move(request.value), key, previous, optionWordLine_ == line_});
 }
 
 // ---------------------------------------------------------------- the folders
@@ -481,10 +531,14 @@ std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
     return u"an image it lists lies outside the file";
 }
 
+// Files that a script names in UTF-8 without a marker, which the build reads
+// garbled: the file, the script and its line.
+using Garbled = std::map<std::u16string, std::pair<std::u16string, std::size_t>>;
+
 // The findings about the file a line names, and whether the resource of
 // that line is written (replacing one of an earlier line).
 void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCheck& script,
-                    std::set<std::u16string>& used, platform::FileBytes& buffer) {
+                    std::set<std::u16string>& used, Garbled& garbled, platform::FileBytes& buffer) {
     const std::u16string shown =
         script.Shown(platform::JoinPath(u"", kFilesFolder + reference.name));
     const auto add = [&](std::string_view name, std::u16string text) {
@@ -498,9 +552,32 @@ void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCh
     enum class Outcome { Written, Deleted, NotWritten } outcome = Outcome::NotWritten;
     const Located located = folder.Locate(reference.name);
     switch (located.what) {
-    case Located::What::Missing:
+    case Located::What::Missing: {
+        // A name of UTF-8 bytes in a script without a marker: the build
+        // looks for the name as the ANSI code page reads those bytes.
+        const std::u16string meant = script.Shown(reference.name);
+        const Located asMeant = meant != reference.name ? folder.Locate(meant) : Located{};
+        if (asMeant.what == Located::What::File) {
+            const std::u16string looked = platform::JoinPath(u"", kFilesFolder + reference.name);
+            add("file-not-found",
+                u"the build looks for " + QuotedPath(looked) + u", not for " + QuotedPath(shown) +
+                    u": the script has no byte-order mark, so the name is read in the ANSI code "
+                    u"page; save the script as UTF-8 with a marker");
+            script.Findings().back().word = looked;
+            garbled.emplace(asMeant.onDisk, std::make_pair(script.File(), reference.line));
+            break;
+        }
+        if (reference.optionWord) {
+            // The option word's finding says that it stands for the file.
+            for (Finding& finding : script.Findings()) {
+                if (finding.line == reference.line && finding.name == "option-word")
+                    finding.text += u", and there is no file " + QuotedPath(shown);
+            }
+            break;
+        }
         add("file-not-found", u"file " + QuotedPath(shown) + u" not found");
         break;
+    }
     case Located::What::Folder:
         add("file-is-folder", QuotedPath(shown) + u" is a folder, not a file");
         break;
@@ -567,6 +644,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
     CheckReport report;
     SkinFolder folder(programFolder);
     std::set<std::u16string> used;
+    Garbled garbled;
     std::vector<Finding> notes;
     platform::FileBytes buffer;
 
@@ -601,7 +679,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         ScriptCheck script(shown);
         script.Read(buffer.Bytes());
         for (const FileReference& reference : script.References())
-            CheckReference(folder, reference, script, used, buffer);
+            CheckReference(folder, reference, script, used, garbled, buffer);
         script.Finish();
         report.findings.insert(report.findings.end(),
                                std::make_move_iterator(script.Findings().begin()),
@@ -613,10 +691,18 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
     folder.AllFiles(folder.Path(kFilesFolder), {}, files);
     std::sort(files.begin(), files.end());
     for (const std::u16string& file : files) {
-        if (used.count(file) == 0)
-            report.findings.push_back(
-                Finding::Whole(kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
-                               u"no script names this file: \"Used files\" leaves it where it is"));
+        if (used.count(file) != 0)
+            continue;
+        const auto named = garbled.find(file);
+        report.findings.push_back(Finding::Whole(
+            kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
+            named == garbled.end()
+                ? u"no script names this file: \"Used files\" leaves it where it is"
+                : u"no script names this file as the build reads it: line " +
+                      platform::Decimal(named->second.second) + u" of " +
+                      QuotedPath(platform::JoinPath(u"", named->second.first)) +
+                      u" names it in UTF-8 without a byte-order mark, read garbled; \"Used "
+                      u"files\" leaves it where it is"));
     }
     report.findings.insert(report.findings.end(), std::make_move_iterator(notes.begin()),
                            std::make_move_iterator(notes.end()));

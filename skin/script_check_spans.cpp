@@ -7,11 +7,13 @@
 // span, its count and its first few words.
 #include "platform/platform.h"
 #include "skin/script_check.h"
+#include "skin/script_check_words.h"
 #include "skin/string_block.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <map>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -136,25 +138,6 @@ std::u16string AsWritten(std::u16string_view code) {
     return std::u16string(code.substr(0, Finding::kQuotedLength)) + u"...";
 }
 
-// Edit distance of at most 2 (a typo of a keyword), in ASCII letters of either case.
-bool NearMiss(std::u16string_view a, std::u16string_view b) {
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[b.size()] <= 2;
-}
-
 // A type name of a resource the language would define: letters, digits, "_".
 bool IsTypeName(std::u16string_view word) {
     return !word.empty() && std::all_of(word.begin(), word.end(), [](char16_t c) {
@@ -203,22 +186,24 @@ std::size_t ScriptCheck::Opener(std::size_t line) const {
     return 0;
 }
 
-// What the build makes of the lines of a span: its string entries, its
+// What the build makes of the lines of spans: its string entries, its
 // #define records and the resources it asks for; empty when nothing.
-std::u16string ScriptCheck::Effect(Span span) const {
+std::u16string ScriptCheck::Effect(std::span<const Span> spans) const {
     std::int32_t first = 0, last = 0;
     std::size_t defines = 0, resources = 0;
     std::u16string firstName;
-    for (std::size_t line = span.first; line <= span.last; ++line) {
-        const LineRecord& record = records_[line - 1];
-        if (record.entry != 0) {
-            first = first == 0 ? record.entry : first;
-            last = record.entry;
+    for (const Span& span : spans)
+        for (std::size_t line = span.first; line <= span.last; ++line) {
+            const LineRecord& record = records_[line - 1];
+            if (record.entry != 0) {
+                first = first == 0 ? record.entry : first;
+                last = record.entry;
+            }
+            if (record.define != 0 && defines++ == 0)
+                firstName = defines_.Records()[record.define - 1].Name;
+            resources +=
+                record.request == RequestKind::Icon || record.request == RequestKind::RcData;
         }
-        if (record.define != 0 && defines++ == 0)
-            firstName = defines_.Records()[record.define - 1].Name;
-        resources += record.request == RequestKind::Icon || record.request == RequestKind::RcData;
-    }
     std::u16string out;
     const auto part = [&](std::u16string text) { out += (out.empty() ? u"" : u", and ") + text; };
     if (first != 0)
@@ -233,39 +218,15 @@ std::u16string ScriptCheck::Effect(Span span) const {
     return out;
 }
 
-void ScriptCheck::Blocks() {
+void ScriptCheck::FindBlocks() {
     inBlock_.assign(lines_.size() + 1, false);
+    const auto take = [&](std::size_t first, std::size_t last, bool braces) {
+        for (std::size_t line = first; line <= last; ++line)
+            inBlock_[line] = true;
+        blocks_.push_back({{first, last}, braces});
+    };
     std::size_t depth = 0;
     std::size_t start = 0;
-    const auto close = [&](std::size_t end) {
-        for (std::size_t line = start; line <= end; ++line)
-            inBlock_[line] = true;
-        const std::size_t opener = Opener(start);
-        const std::u16string_view openerCode = opener != 0 ? Code(opener) : u"";
-        const Token first = NextToken(openerCode, 1);
-        // A string table, or a block that nothing stands before, as in a
-        // skin script of a few strings.
-        if (opener == 0 || platform::KeywordEquals(first.text, kStringTable))
-            return;
-        const Token second = NextToken(openerCode, first.finish + 1);
-        std::u16string what;
-        if (IsOneOf(second.text, kStatements) ||
-            (IsTypeName(second.text) && !platform::KeywordEquals(second.text, u"ICON") &&
-             !platform::KeywordEquals(second.text, u"RCDATA")))
-            what = u"the BEGIN block of the " + Shown(second.text) + u" statement on line " +
-                   Dec(opener);
-        else
-            what = u"the BEGIN block after " + Shown(AsWritten(openerCode)) + u" on line " +
-                   Dec(opener);
-        const std::u16string effect = Effect({start, end});
-        AddSpan({start, end}, "block-as-strings",
-                what + u" (" + Lines(start, end) + u") " +
-                    (effect.empty() ? u"gives no string entry"
-                                    : u"becomes " + effect +
-                                          u": the build takes the lines of "
-                                          u"every BEGIN block as entries"));
-        Cover({start, end});
-    };
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         const std::u16string_view code = Code(line);
         if (code.size() == kBegin.size() && platform::KeywordEquals(code, kBegin)) {
@@ -273,50 +234,113 @@ void ScriptCheck::Blocks() {
                 start = line;
         } else if (code.size() == kEnd.size() && platform::KeywordEquals(code, kEnd) && depth > 0) {
             if (--depth == 0)
-                close(line);
+                take(start, line, false);
         }
     }
     if (depth > 0)
-        close(lines_.size());
-}
-
-void ScriptCheck::Braces() {
+        take(start, lines_.size(), false);
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         if (Code(line) != u"{" || inBlock_[line])
             continue;
-        std::size_t depth = 0;
         std::size_t end = line;
-        for (; end <= lines_.size(); ++end) {
+        for (std::size_t braces = 0; end <= lines_.size(); ++end) {
             const std::u16string_view code = Code(end);
-            depth += code == u"{";
-            if (code == u"}" && --depth == 0)
+            braces += code == u"{";
+            if (code == u"}" && --braces == 0)
                 break;
         }
         end = std::min(end, lines_.size());
-        // The lines of two words or more, which a BEGIN block would have made entries.
-        std::size_t lostFirst = 0, lostLast = 0, lost = 0;
-        for (std::size_t inner = line + 1; inner < end; ++inner) {
-            const std::u16string_view code = Code(inner);
-            const Token key = NextToken(code, 1);
-            if (records_[inner - 1].entry == 0 && !NextToken(code, key.finish + 1).text.empty()) {
-                lostFirst = lostFirst == 0 ? inner : lostFirst;
-                lostLast = inner;
-                ++lost;
-            }
-        }
-        std::u16string text = u"braces in place of BEGIN and END (" + Lines(line, end) +
-                              u"): the build knows no braces; write BEGIN and END";
-        if (lost != 0)
-            text += u": the " + Dec(lost) + (lost == 1 ? u" entry on " : u" entries on ") +
-                    Lines(lostFirst, lostLast) + (lost == 1 ? u" is lost" : u" are lost");
-        const std::u16string effect = Effect({line, end});
-        if (!effect.empty())
-            text += u"; the lines give " + effect;
-        AddSpan({line, end}, "braces", std::move(text));
-        Cover({line, end});
+        take(line, end, true);
         line = end;
     }
+    std::sort(blocks_.begin(), blocks_.end(),
+              [](const Block& a, const Block& b) { return a.span.first < b.span.first; });
 }
+
+// The block that starts on `line`, or null.
+ScriptCheck::Block* ScriptCheck::BlockAt(std::size_t line) {
+    const auto found =
+        std::lower_bound(blocks_.begin(), blocks_.end(), line,
+                         [](const Block& block, std::size_t at) { return block.span.first < at; });
+    return found != blocks_.end() && found->span.first == line ? &*found : nullptr;
+}
+
+// The blocks that no statement took: a BEGIN block that no STRINGTABLE line
+// opened, braces in place of BEGIN and END.
+void ScriptCheck::BlockFindings() {
+    for (const Block& block : blocks_) {
+        if (block.statement != 0 || InCause(block.span.first))
+            continue;
+        const auto [start, end] = block.span;
+        const std::size_t opener = Opener(start);
+        const std::u16string_view openerCode = opener != 0 ? Code(opener) : u"";
+        const Token first = NextToken(openerCode, 1);
+        // A string table (misspelt or not), or a block that nothing stands
+        // before, as in a skin script of a few strings.
+        const bool strings = opener == 0 || platform::KeywordEquals(first.text, kStringTable) ||
+                             KeywordTypo(first.text) == kStringTable;
+        const std::u16string effect = Effect({start, end});
+        if (block.braces) {
+            std::u16string text;
+            if (strings) {
+                // The lines of two words or more, which a BEGIN block would have made entries.
+                std::size_t lostFirst = 0, lostLast = 0, lost = 0;
+                for (std::size_t inner = start + 1; inner < end; ++inner) {
+                    const std::u16string_view code = Code(inner);
+                    const Token key = NextToken(code, 1);
+                    if (records_[inner - 1].entry == 0 &&
+                        !NextToken(code, key.finish + 1).text.empty()) {
+                        lostFirst = lostFirst == 0 ? inner : lostFirst;
+                        lostLast = inner;
+                        ++lost;
+                    }
+                }
+                text = u"braces in place of BEGIN and END (" + Lines(start, end) +
+                       u"): the build knows no braces; write BEGIN and END";
+                if (lost != 0)
+                    text += u": the " + Dec(lost) + (lost == 1 ? u" entry on " : u" entries on ") +
+                            Lines(lostFirst, lostLast) + (lost == 1 ? u" is lost" : u" are lost");
+                if (!effect.empty())
+                    text += u"; the lines give " + effect;
+            } else {
+                text = u"the block in braces after " + Shown(AsWritten(openerCode)) + u" on line " +
+                       Dec(opener) + u" (" + Lines(start, end) +
+                       u"): the build knows no braces, and its lines " +
+                       (effect.empty() ? u"ask for nothing" : u"give " + effect);
+            }
+            AddSpan({start, end}, "braces", std::move(text));
+            Cover({start, end});
+            continue;
+        }
+        if (strings)
+            continue;
+        AddSpan({start, end}, "block-as-strings",
+                u"the BEGIN block after " + Shown(AsWritten(openerCode)) + u" on line " +
+                    Dec(opener) + u" (" + Lines(start, end) + u") " +
+                    (effect.empty() ? u"gives no string entry"
+                                    : u"becomes " + effect +
+                                          u": the build takes the lines of "
+                                          u"every BEGIN block as entries"));
+        Cover({start, end});
+    }
+}
+
+namespace {
+
+// A line of a statement's header that goes on onto the next: it ends in "|",
+// "," or an operator, or the next line starts with one.
+bool Continues(std::u16string_view code, std::u16string_view next) {
+    constexpr std::u16string_view kEnds = u"|,+-*/&(";
+    constexpr std::u16string_view kStarts = u"|,+-*/&)";
+    return (!code.empty() && kEnds.find(code.back()) != std::u16string_view::npos) ||
+           (!next.empty() && kStarts.find(next.front()) != std::u16string_view::npos);
+}
+
+bool IsDirective(std::u16string_view code) {
+    return code.starts_with(u'#') && IsOneOf(NextToken(code, 1).text, kPreprocessor);
+}
+
+} // namespace
 
 void ScriptCheck::Statements() {
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
@@ -333,6 +357,27 @@ void ScriptCheck::Statements() {
             continue;
         const Token kind = NextToken(code, key.finish + 1);
         const Token value = NextToken(code, kind.finish + 1);
+
+        // The header: its option lines, the lines it goes on over, and the
+        // preprocessor lines among them, up to its block, if it has one.
+        std::size_t last = line;
+        Block* block = nullptr;
+        std::u16string_view previous = code;
+        for (std::size_t next = line + 1; next <= lines_.size(); ++next) {
+            const std::u16string_view nextCode = Code(next);
+            if (nextCode.empty() || IsDirective(nextCode))
+                continue;
+            block = BlockAt(next);
+            if (block != nullptr || inBlock_[next] ||
+                (!Continues(previous, nextCode) &&
+                 !IsOneOf(NextToken(nextCode, 1).text, kOptionLines)))
+                break;
+            last = next;
+            previous = nextCode;
+        }
+        if (block != nullptr && block->statement != 0)
+            block = nullptr;
+
         std::u16string word;
         if (IsOneOf(kind.text, kStatements)) {
             word = kind.text;
@@ -342,33 +387,43 @@ void ScriptCheck::Statements() {
                    !platform::KeywordEquals(kind.text, u"RCDATA") &&
                    !NearMiss(kind.text, u"ICON") && !NearMiss(kind.text, u"RCDATA")) {
             // A type of the program's own: its data in a file or in a block.
-            std::size_t next = line + 1;
-            while (next <= lines_.size() && Code(next).empty())
-                ++next;
-            const bool block = next <= lines_.size() && platform::KeywordEquals(Code(next), kBegin);
-            if (block || (!value.text.empty() && value.text.front() == u'"'))
-                word = u"\"" + kind.text + u"\" resource";
+            if (block != nullptr || (!value.text.empty() && value.text.front() == u'"'))
+                word = kind.text;
         }
         if (word.empty())
             continue;
-        std::size_t last = line;
-        for (std::size_t next = line + 1; next <= lines_.size() && !inBlock_[next]; ++next) {
-            const std::u16string_view nextCode = Code(next);
-            if (nextCode.empty())
-                continue;
-            if (!IsOneOf(NextToken(nextCode, 1).text, kOptionLines))
-                break;
-            last = next;
-        }
-        std::u16string text = u"the " + Shown(word) + u" statement (" + Lines(line, last) +
-                              u") is not part of a skin script: the build writes nothing for it";
-        const std::u16string effect = Effect({line, last});
+        const bool ownType = !IsOneOf(word, kStatements) && word != key.text;
+        const std::size_t end = block != nullptr ? block->span.last : last;
+        std::u16string text =
+            u"the " + (ownType ? Cut(Shown(word)) + u" resource" : Shown(word) + u" statement") +
+            u" (" + Lines(line, end) +
+            u") is not part of a skin script: the build writes no resource of it";
+        const std::u16string effect =
+            Effect({line, block != nullptr ? block->span.first - 1 : last});
         if (!effect.empty())
             text += u"; read as skin lines, " +
-                    std::u16string(line == last ? u"it gives " : u"they give ") + effect;
-        AddSpan({line, last}, "unsupported-statement", std::move(text));
-        Cover({line, last});
-        line = last;
+                    std::u16string(line == last ? u"its line gives " : u"its header gives ") +
+                    effect;
+        if (block != nullptr) {
+            block->statement = line;
+            const std::u16string blockEffect = Effect(block->span);
+            if (block->braces)
+                text += u"; its block in braces (" + Lines(block->span.first, block->span.last) +
+                        u"), which the build does not know, " +
+                        (blockEffect.empty() ? u"asks for nothing" : u"gives " + blockEffect) +
+                        u": delete the statement with its block";
+            else
+                text += u"; its BEGIN block (" + Lines(block->span.first, block->span.last) +
+                        u") " +
+                        (blockEffect.empty() ? u"gives no string entry"
+                                             : u"becomes " + blockEffect +
+                                                   u", as the build takes the lines of every "
+                                                   u"BEGIN block as entries");
+        }
+        Finding& finding = AddSpan({line, end}, "unsupported-statement", std::move(text));
+        finding.word = Shown(word);
+        Cover({line, end});
+        line = end;
     }
 }
 
@@ -433,8 +488,13 @@ void ScriptCheck::Preprocessor() {
             include = include || platform::KeywordEquals(word, u"#include");
             branches =
                 branches || IsOneOf(word, {u"#if", u"#ifdef", u"#ifndef", u"#elif", u"#else"});
-            if (includeLine_ == 0 && platform::KeywordEquals(word, u"#include"))
-                includeLine_ = at;
+            if (platform::KeywordEquals(word, u"#include")) {
+                // A project's own header in quotes, a system header in <>.
+                std::size_t& first = NextToken(code, 1 + word.size()).text.starts_with(u'<')
+                                         ? includeSystem_
+                                         : includeQuoted_;
+                first = first == 0 ? at : first;
+            }
             Cover({at, at});
             const LineRecord& record = records_[at - 1];
             if (record.entry != 0) {
@@ -505,6 +565,152 @@ void ScriptCheck::Absorb() {
     });
 }
 
+namespace {
+
+// Names that a system header defines, not a program's own resource.h.
+bool SystemName(std::u16string_view name) {
+    constexpr std::u16string_view kNames[] = {u"IDOK",     u"IDCANCEL",  u"IDABORT", u"IDRETRY",
+                                              u"IDIGNORE", u"IDYES",     u"IDNO",    u"IDCLOSE",
+                                              u"IDHELP",   u"IDC_STATIC"};
+    constexpr std::u16string_view kPrefixes[] = {u"WS_",  u"DS_",  u"ES_",   u"SS_",
+                                                 u"BS_",  u"VS_",  u"LANG_", u"SUBLANG_",
+                                                 u"VOS_", u"VFT_", u"MFT_",  u"MF_"};
+    return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames) ||
+           std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
+                       [&](std::u16string_view p) { return name.starts_with(p); });
+}
+
+bool IsCause(std::string_view name) {
+    return std::find(std::begin(kCauses), std::end(kCauses), name) != std::end(kCauses);
+}
+
+} // namespace
+
+void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& gone) {
+    const Finding& head = findings_[members.front()];
+    const std::string_view base = BaseName(head.name);
+    const auto run = std::find_if(std::begin(kRunNames), std::end(kRunNames),
+                                  [&](const auto& p) { return p.first == base; });
+    Finding folded = head;
+    folded.name = run->second;
+    folded.lastLine = findings_[members.back()].LastLine();
+    const std::u16string lines = Lines(folded.line, folded.lastLine);
+    folded.count = 0;
+    folded.kinds.clear();
+    std::vector<std::u16string> words;
+    std::vector<Span> spans;
+    bool system = false;
+    for (const std::size_t index : members) {
+        const Finding& member = findings_[index];
+        folded.count += member.count;
+        folded.severity = std::max(folded.severity, member.severity);
+        spans.push_back({member.line, member.LastLine()});
+        system = system || SystemName(member.word);
+        // The first few distinct words, and one more to know that there are more.
+        if (!member.word.empty() && words.size() <= kRunWords &&
+            std::find(words.begin(), words.end(), member.word) == words.end())
+            words.push_back(member.word);
+        // Statements by kind, every kind: each is a resource the build leaves out.
+        const auto add = [&](const std::u16string& kind, std::size_t n) {
+            const auto found = std::find_if(folded.kinds.begin(), folded.kinds.end(),
+                                            [&](const auto& k) { return k.first == kind; });
+            if (found == folded.kinds.end())
+                folded.kinds.emplace_back(kind, n);
+            else
+                found->second += n;
+        };
+        if (!member.kinds.empty()) {
+            for (const auto& [kind, n] : member.kinds)
+                add(kind, n);
+        } else if (!member.word.empty()) {
+            add(member.word, member.count);
+        }
+    }
+    for (std::size_t k = 1; k < members.size(); ++k)
+        gone[members[k]] = true;
+    std::stable_sort(folded.kinds.begin(), folded.kinds.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    const bool paths =
+        run->first.starts_with("file-") || run->first == "empty-data" || run->first == "bad-icon";
+    std::u16string list;
+    for (std::size_t k = 0; k < words.size() && k < kRunWords; ++k)
+        list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Cut(words[k]));
+    if (words.size() > kRunWords)
+        list += u", ...";
+    const std::u16string count = Dec(folded.count);
+    if (run->first == "id-not-found") {
+        // The project's own header in quotes is the likely cause; a system
+        // header too when the names look like its own.
+        const auto included = [&](std::size_t at) {
+            return Shown(AsWritten(Code(at))) + u" on line " + Dec(at);
+        };
+        const std::size_t quoted = includeQuoted_ < folded.line ? includeQuoted_ : 0;
+        const std::size_t other = includeSystem_ < folded.line ? includeSystem_ : 0;
+        std::u16string cause;
+        if (quoted != 0 && other != 0 && system)
+            cause = included(quoted) + u" and " + included(other) + u" are not read: ";
+        else if (quoted != 0 || other != 0)
+            cause = included(quoted != 0 ? quoted : other) + u" is not read: ";
+        folded.text = cause + count + u" names on " + lines +
+                      u" are not found and are written as string names: " + list;
+    } else if (run->first == "file-not-found") {
+        folded.text = count + u" files named on " + lines + u" are not found: " + list;
+    } else if (run->first == "unsupported-statement") {
+        std::u16string tally;
+        for (const auto& [kind, n] : folded.kinds)
+            tally += (tally.empty() ? u"" : u", ") + Dec(n) + u" " + kind;
+        const std::u16string effect = Effect(spans);
+        folded.text = count + u" findings on " + lines + u": " + tally +
+                      u" statements, which a skin script does not have: the build writes no "
+                      u"resource of them; read as skin lines, they give " +
+                      (effect.empty() ? u"nothing" : effect);
+    } else {
+        folded.text = count + u" findings on " + lines + u", the first: " + head.text;
+        if (!list.empty())
+            folded.text += u" (" + list + u")";
+    }
+    folded.word.clear();
+    findings_[members.front()] = std::move(folded);
+}
+
+void ScriptCheck::Stretches() {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < findings_.size(); ++i) {
+        if (findings_[i].line != 0 && IsCause(BaseName(findings_[i].name)))
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return Earlier(findings_[a], findings_[b]);
+    });
+    // Between the two only lines that ask for nothing and have no finding:
+    // empty lines, comments, the STRINGTABLE line of the next block.
+    std::vector<bool> quiet(lines_.size() + 1, true);
+    for (const Finding& f : findings_) {
+        for (std::size_t line = f.line; line <= f.LastLine() && line < quiet.size(); ++line)
+            quiet[line] = false;
+    }
+    const auto follows = [&](const Finding& a, const Finding& b) {
+        if (b.line <= a.LastLine() || BaseName(a.name) != BaseName(b.name) || a.word != b.word)
+            return false;
+        for (std::size_t line = a.LastLine() + 1; line < b.line; ++line) {
+            if (!quiet[line] || records_[line - 1].request != RequestKind::Nothing)
+                return false;
+        }
+        return true;
+    };
+    std::vector<bool> gone(findings_.size(), false);
+    for (std::size_t i = 0; i < order.size();) {
+        std::size_t j = i + 1;
+        while (j < order.size() && follows(findings_[order[j - 1]], findings_[order[j]]))
+            ++j;
+        if (j - i >= 2)
+            Fold(std::span<const std::size_t>(order).subspan(i, j - i), gone);
+        i = j;
+    }
+    std::size_t index = 0;
+    std::erase_if(findings_, [&](const Finding&) { return gone[index++]; });
+}
+
 void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only) {
     // Findings of one name in line order; a run takes the place of its first.
     std::vector<std::size_t> order(findings_.size());
@@ -531,70 +737,58 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
                 break;
             ++j;
         }
-        const auto run = std::find_if(std::begin(kRunNames), std::end(kRunNames),
-                                      [&](const auto& p) { return p.first == base; });
+        const bool hasRun = std::any_of(std::begin(kRunNames), std::end(kRunNames),
+                                        [&](const auto& p) { return p.first == base; });
         // Span findings are one per cause; only the last resort folds them too.
-        const bool cause =
-            std::find(std::begin(kCauses), std::end(kCauses), base) != std::end(kCauses);
-        if (j - i < least || run == std::end(kRunNames) || head.line == 0 || (cause && !all) ||
+        if (j - i < least || !hasRun || head.line == 0 || (IsCause(base) && !all) ||
             (!only.empty() && base != only)) {
             i = j;
             continue;
         }
-        Finding folded = head;
-        folded.name = run->second;
-        folded.lastLine = findings_[order[j - 1]].LastLine();
-        const std::u16string lines = Lines(folded.line, folded.lastLine);
-        folded.count = 0;
-        std::vector<std::u16string> words;
-        for (std::size_t k = i; k < j; ++k) {
-            const Finding& member = findings_[order[k]];
-            folded.count += member.count;
-            folded.severity = std::max(folded.severity, member.severity);
-            // The first few distinct words, and one more to know that there are more.
-            if (!member.word.empty() && words.size() <= kRunWords &&
-                std::find(words.begin(), words.end(), member.word) == words.end())
-                words.push_back(member.word);
-            gone[order[k]] = k != i;
-        }
-        const bool paths = run->first.starts_with("file-") || run->first == "empty-data" ||
-                           run->first == "bad-icon";
-        std::u16string list;
-        for (std::size_t k = 0; k < words.size() && k < kRunWords; ++k)
-            list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Cut(words[k]));
-        if (words.size() > kRunWords)
-            list += u", ...";
-        const std::u16string count = Dec(folded.count);
-        if (run->first == "id-not-found") {
-            folded.text = (includeLine_ != 0 && includeLine_ < folded.line
-                               ? Shown(AsWritten(Code(includeLine_))) + u" on line " +
-                                     Dec(includeLine_) + u" is not read: "
-                               : u"") +
-                          count + u" names on " + lines +
-                          u" are not found and are written as string names: " + list;
-        } else if (run->first == "file-not-found") {
-            folded.text = count + u" files named on " + lines + u" are not found: " + list;
-        } else {
-            folded.text = count + u" findings on " + lines + u", the first: " + head.text;
-            if (!list.empty())
-                folded.text += u" (" + list + u")";
-        }
-        folded.word.clear();
-        findings_[order[i]] = std::move(folded);
+        Fold(std::span<const std::size_t>(order).subspan(i, j - i), gone);
         i = j;
     }
     std::size_t index = 0;
     std::erase_if(findings_, [&](const Finding&) { return gone[index++]; });
 }
 
+// A string block's key alone on a line and its text alone on the next, as
+// some resource editors write them: one finding for the two.
+void ScriptCheck::KeyAndText() {
+    std::vector<bool> gone(findings_.size(), false);
+    std::map<std::size_t, std::size_t> loneAt; // line -> finding, in line order
+    for (std::size_t i = 0; i < findings_.size(); ++i) {
+        if (findings_[i].name == "lone-token" && findings_[i].lastLine == 0)
+            loneAt.emplace(findings_[i].line, i);
+    }
+    for (auto& [line, index] : loneAt) {
+        const auto next = loneAt.find(line + 1);
+        const std::u16string_view key = Code(line);
+        if (next == loneAt.end() || gone[index] || gone[next->second] || key.empty() ||
+            key.front() == u'"' || !Code(line + 1).starts_with(u'"'))
+            continue;
+        Finding& finding = findings_[index];
+        finding.lastLine = line + 1;
+        finding.text = u"the key " + Cut(Shown(key)) +
+                       u" and its text on the next line give no "
+                       u"entry: the build reads a string entry from one line; join them on one "
+                       u"line";
+        gone[next->second] = true;
+    }
+    std::size_t index = 0;
+    std::erase_if(findings_, [&](const Finding&) { return gone[index++]; });
+}
+
 void ScriptCheck::Finish() {
-    Blocks();
-    Braces();
+    FindBlocks();
     Statements();
+    BlockFindings();
     Comments();
     Preprocessor();
     Unreachable();
     Absorb();
+    KeyAndText();
+    Stretches();
     Runs(kRunGap, kRunLeast);
     // Against a flood the most frequent name is folded whole, then the next.
     const std::size_t limit = FindingLimit(lines_.size());
