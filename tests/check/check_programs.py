@@ -34,6 +34,7 @@ ONE_OF_EACH = [
     ("#defne IDI_C 103", ["define-carried"]),
     ("#define IDI_D", ["missing-value"]),
     ("STRINGTABLE", []),
+    ("# define IDI_F 5", ["define-near-miss"]),
     ("IDI_A ICN icons\\a.ico", ["unknown-line"]),
     ("IDI_A ICON icons\\a.ico", []),
     ("IDI_E ICN icons\\a.ico", ["no-kind-keyword"]),
@@ -207,6 +208,10 @@ class CheckPrograms(unittest.TestCase):
         self.maxDiff = None
         self.assertEqual(got, expected)
         self.assertEqual(status, 1)
+        # Every name the author reads has its section in the guide.
+        with open(os.path.join(SOURCE_DIR, "docs", "writing-skins.md"), encoding="utf-8") as f:
+            sections = set(re.findall(r"^### ([a-z0-9-]+)", f.read(), re.M))
+        self.assertEqual({f[4] for f in findings} - sections, set())
 
     def test_copied_resource_file(self):
         """A whole small application's resource file (a dialog, a menu, a
