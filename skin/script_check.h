@@ -111,7 +111,8 @@ private:
     std::size_t EndColumn(std::u16string_view code) const;
     std::size_t EditorColumn(std::size_t line, std::size_t column) const;
 
-    // The passes of Finish (script_check_spans.cpp).
+    // The passes of Finish: causes over spans (script_check_causes.cpp), runs
+    // (script_check_runs.cpp).
     std::u16string_view Code(std::size_t line) const;
     std::size_t Opener(std::size_t line) const;
     bool InCause(std::size_t line) const;
