@@ -128,7 +128,7 @@ std::u16string ScriptCheck::Effect(std::span<const Span> spans) const {
                            : u"string entries " + Dec(static_cast<std::uint64_t>(first)) + u"-" +
                                  Dec(static_cast<std::uint64_t>(last)));
     if (defines != 0)
-        part(u"a #define of " + Cut(Shown(firstName)) +
+        part(u"a #define of " + Quoted(Shown(firstName)) +
              (defines > 1 ? u" and " + Dec(defines - 1) + u" more" : u""));
     if (resources != 0)
         part(Dec(resources) + (resources == 1 ? u" resource" : u" resources"));
@@ -312,7 +312,7 @@ void ScriptCheck::Statements() {
         const bool ownType = !IsOneOf(word, kStatements) && word != key.text;
         const std::size_t end = block != nullptr ? block->span.last : last;
         std::u16string text =
-            u"the " + (ownType ? Cut(Shown(word)) + u" resource" : Shown(word) + u" statement") +
+            u"the " + (ownType ? Quoted(Shown(word)) + u" resource" : Shown(word) + u" statement") +
             u" (" + Lines(line, end) +
             u") is not part of a skin script: the build writes no resource of it";
         const std::u16string effect =
@@ -419,11 +419,11 @@ void ScriptCheck::Preprocessor() {
                 const Token key = NextToken(code, 1);
                 acts.push_back(Shown(AsWritten(code)) + u" becomes string entry " +
                                Dec(static_cast<std::uint64_t>(record.entry)) + u", " +
-                               Cut(Shown(ReduceBackslashes(
+                               Quoted(Shown(ReduceBackslashes(
                                    UnquoteToken(NextToken(code, key.finish + 1).text)))));
             } else if (record.define != 0)
                 acts.push_back(Shown(AsWritten(code)) + u" defines " +
-                               Cut(Shown(defines_.Records()[record.define - 1].Name)));
+                               Quoted(Shown(defines_.Records()[record.define - 1].Name)));
         }
         std::u16string text =
             count == 1 ? Shown(AsWritten(Code(line))) + u" is not read as a preprocessor line: "
@@ -499,7 +499,7 @@ void ScriptCheck::KeyAndText() {
             continue;
         Finding& finding = findings_[index];
         finding.lastLine = line + 1;
-        finding.text = u"the key " + Cut(Shown(key)) +
+        finding.text = u"the key " + Quoted(Shown(key)) +
                        u" and its text on the next line give no "
                        u"entry: the build reads a string entry from one line; join them on one "
                        u"line";

@@ -148,7 +148,7 @@ void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& 
         run->first.starts_with("file-") || run->first == "empty-data" || run->first == "bad-icon";
     std::u16string list;
     for (std::size_t k = 0; k < words.size() && k < kRunWords; ++k)
-        list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Cut(words[k]));
+        list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Quoted(words[k]));
     if (words.size() > kRunWords)
         list += u", ...";
     const std::u16string count = Dec(folded.count);

@@ -33,19 +33,13 @@ inline std::u16string QuotedPath(std::u16string_view path) {
 
 // Words a run lists before "...".
 constexpr std::size_t kRunWords = 3;
+
 inline std::u16string Dec(std::uint64_t n) {
     return platform::Decimal(n);
 }
 
 inline std::u16string Lines(std::size_t first, std::size_t last) {
     return first == last ? u"line " + Dec(first) : u"lines " + Dec(first) + u"-" + Dec(last);
-}
-
-// A free word in quotes, cut after Finding::kQuotedLength characters.
-inline std::u16string Cut(std::u16string_view text) {
-    if (text.size() <= Finding::kQuotedLength)
-        return u"\"" + std::u16string(text) + u"\"";
-    return u"\"" + std::u16string(text.substr(0, Finding::kQuotedLength)) + u"...\"";
 }
 
 // A line's code as it stands, cut the same way: it may hold quotes of its own.
