@@ -285,7 +285,10 @@ void ScriptCheck::Statements() {
             if (nextCode.empty() || IsDirective(nextCode))
                 continue;
             block = BlockAt(next);
-            if (block != nullptr || inBlock_[next] ||
+            // A line that asks for a resource is the author's own, whatever stands before it.
+            const RequestKind asks = records_[next - 1].request;
+            if (block != nullptr || inBlock_[next] || asks == RequestKind::Icon ||
+                asks == RequestKind::RcData ||
                 (!Continues(previous, nextCode) &&
                  !IsOneOf(NextToken(nextCode, 1).text, kOptionLines)))
                 break;

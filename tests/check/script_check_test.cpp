@@ -120,6 +120,9 @@ std::vector<Row> Rows() {
          "0x1L\n#endif\n"
          " FILESUBTYPE 0x0L\nBEGIN\nBLOCK \"x\"\nEND\n",
          {{1, 1, "unsupported-statement", 9}}},
+        {"a header that ends in a comma goes on, but not over a line that asks for a file",
+         "LANGUAGE LANG_ENGLISH,\n SUBLANG_ENGLISH_US\nIDX BITMAP b.bmp,\n1 ICON a.ico\n",
+         {{1, 1, "unsupported-statement", 2}, {3, 1, "unsupported-statement"}}},
         {"braces on a dialog",
          "IDD_X DIALOGEX 0,0,300,28\n{\nPUSHBUTTON \"Pause\", IDC_P, 1,7,50,14\n}\n",
          {{1, 1, "unsupported-statement", 4}}},
