@@ -113,25 +113,27 @@ void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& 
     folded.kinds.clear();
     std::vector<std::u16string> words;
     std::vector<Span> spans;
+    std::unordered_map<std::u16string, std::size_t> kindAt; // kind -> its place in kinds
     bool system = false;
     for (const std::size_t index : members) {
         const Finding& member = findings_[index];
         folded.count += member.count;
         folded.severity = std::max(folded.severity, member.severity);
-        spans.push_back({member.line, member.LastLine()});
         system = system || SystemName(member.word);
         // The first few distinct words, and one more to know that there are more.
         if (!member.word.empty() && words.size() <= kRunWords &&
             std::find(words.begin(), words.end(), member.word) == words.end())
             words.push_back(member.word);
         // Statements by kind, every kind: each is a resource the build leaves out.
+        if (base != "unsupported-statement")
+            continue;
+        spans.push_back({member.line, member.LastLine()});
         const auto add = [&](const std::u16string& kind, std::size_t n) {
-            const auto found = std::find_if(folded.kinds.begin(), folded.kinds.end(),
-                                            [&](const auto& k) { return k.first == kind; });
-            if (found == folded.kinds.end())
+            const auto [at, fresh] = kindAt.emplace(kind, folded.kinds.size());
+            if (fresh)
                 folded.kinds.emplace_back(kind, n);
             else
-                found->second += n;
+                folded.kinds[at->second].second += n;
         };
         if (!member.kinds.empty()) {
             for (const auto& [kind, n] : member.kinds)
