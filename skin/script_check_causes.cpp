@@ -275,6 +275,19 @@ void ScriptCheck::Statements() {
         const Token kind = NextToken(code, key.finish + 1);
         const Token value = NextToken(code, kind.finish + 1);
 
+        std::u16string word;
+        if (IsOneOf(kind.text, kStatements))
+            word = kind.text;
+        else if (platform::KeywordEquals(key.text, u"LANGUAGE"))
+            word = key.text;
+        // Or a type of the program's own, with its data in a file or in a block.
+        const bool ownType = word.empty() && IsTypeName(kind.text) &&
+                             !platform::KeywordEquals(kind.text, u"ICON") &&
+                             !platform::KeywordEquals(kind.text, u"RCDATA") &&
+                             !NearMiss(kind.text, u"ICON") && !NearMiss(kind.text, u"RCDATA");
+        if (word.empty() && !ownType)
+            continue;
+
         // The header: its option lines, the lines it goes on over, and the
         // preprocessor lines among them, up to its block, if it has one.
         std::size_t last = line;
@@ -297,22 +310,10 @@ void ScriptCheck::Statements() {
         }
         if (block != nullptr && block->statement != 0)
             block = nullptr;
-
-        std::u16string word;
-        if (IsOneOf(kind.text, kStatements)) {
+        if (ownType && (block != nullptr || (!value.text.empty() && value.text.front() == u'"')))
             word = kind.text;
-        } else if (platform::KeywordEquals(key.text, u"LANGUAGE")) {
-            word = key.text;
-        } else if (IsTypeName(kind.text) && !platform::KeywordEquals(kind.text, u"ICON") &&
-                   !platform::KeywordEquals(kind.text, u"RCDATA") &&
-                   !NearMiss(kind.text, u"ICON") && !NearMiss(kind.text, u"RCDATA")) {
-            // A type of the program's own: its data in a file or in a block.
-            if (block != nullptr || (!value.text.empty() && value.text.front() == u'"'))
-                word = kind.text;
-        }
         if (word.empty())
             continue;
-        const bool ownType = !IsOneOf(word, kStatements) && word != key.text;
         const std::size_t end = block != nullptr ? block->span.last : last;
         std::u16string text =
             u"the " + (ownType ? Quoted(Shown(word)) + u" resource" : Shown(word) + u" statement") +
