@@ -148,8 +148,10 @@ std::u16string ScriptCheck::Shown(std::u16string_view word) const {
 }
 
 void ScriptCheck::Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) {
-    if (notice == ReaderNotice::OptionWord)
+    if (notice == ReaderNotice::OptionWord) {
         optionWordLine_ = line_;
+        optionWordFinding_ = findings_.size() + 1;
+    }
     const bool nothing = notice == ReaderNotice::UnknownLine ||
                          notice == ReaderNotice::NoKindKeyword ||
                          notice == ReaderNotice::MissingValue;
@@ -404,7 +406,8 @@ void ScriptCheck::Apply(LineRequest& request) {
     }
     references_.push_back({line_, EditorColumn(line_, columns_.value),
                            EditorColumn(line_, columns_.key), request.kind,
-                           std::move(request.value), key, previous, optionWordLine_ == line_});
+                           std::move(request.value), key, previous,
+                           optionWordLine_ == line_ ? optionWordFinding_ : 0});
 }
 
 } // namespace skin

@@ -54,7 +54,8 @@ struct FileReference {
     std::u16string name;      // relative to Files\, as the line gives it
     std::u16string key;       // the key token
     std::size_t previous = 0; // the previous line that wrote the same resource, 0 for none
-    bool optionWord = false;  // the name is an option word, which the line's finding tells
+    // The finding of an option word in place of the name, plus one; 0 for none.
+    std::size_t optionWordFinding = 0;
 };
 
 // One script read line by line as the build reads it, with what the reader
@@ -141,12 +142,13 @@ private:
     std::vector<std::u16string> lines_;
     std::vector<LineRecord> records_; // one per line
     std::vector<Finding> findings_;
-    std::vector<bool> covered_;      // per line: covered by the span of a finding of one cause
-    std::vector<bool> inBlock_;      // per line: inside a BEGIN ... END block or braces
-    std::vector<Block> blocks_;      // in line order
-    std::size_t includeQuoted_ = 0;  // the first #include "..." line
-    std::size_t includeSystem_ = 0;  // the first #include <...> line
-    std::size_t optionWordLine_ = 0; // the last line with an option word for its file
+    std::vector<bool> covered_;         // per line: covered by the span of a finding of one cause
+    std::vector<bool> inBlock_;         // per line: inside a BEGIN ... END block or braces
+    std::vector<Block> blocks_;         // in line order
+    std::size_t includeQuoted_ = 0;     // the first #include "..." line
+    std::size_t includeSystem_ = 0;     // the first #include <...> line
+    std::size_t optionWordLine_ = 0;    // the last line with an option word for its file
+    std::size_t optionWordFinding_ = 0; // that word's finding, plus one
     std::vector<FileReference> references_;
     std::size_t line_ = 0;
     TokenColumns columns_;

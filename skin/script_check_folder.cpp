@@ -157,12 +157,10 @@ void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCh
             garbled.emplace(asMeant.onDisk, std::make_pair(script.File(), reference.line));
             break;
         }
-        if (reference.optionWord) {
+        if (reference.optionWordFinding != 0) {
             // The option word's finding says that it stands for the file.
-            for (Finding& finding : script.Findings()) {
-                if (finding.line == reference.line && finding.name == "option-word")
-                    finding.text += u", and there is no file " + QuotedPath(shown);
-            }
+            script.Findings()[reference.optionWordFinding - 1].text +=
+                u", and there is no file " + QuotedPath(shown);
             break;
         }
         add("file-not-found", u"file " + QuotedPath(shown) + u" not found");
