@@ -48,7 +48,7 @@ constexpr std::string_view kSymptoms[] = {
     "unknown-line",   "no-kind-keyword",      "missing-value",     "lone-token",
     "empty-string",   "extra-words",          "comment-in-quotes", "unclosed-quote",
     "option-word",    "define-carried",       "define-not-number", "string-number",
-    "literal-escape", "value-not-one-string", "backslash-at-end"};
+    "literal-escape", "value-not-one-string", "backslash-at-end",  "define-near-miss"};
 
 // Lines between two preprocessor lines of one run, at most.
 constexpr std::size_t kPreprocessorGap = 2;

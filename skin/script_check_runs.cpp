@@ -37,6 +37,7 @@ constexpr std::pair<std::string_view, std::string_view> kRunNames[] = {
     {"define-in-strings", "define-in-strings-run"},
     {"define-carried", "define-carried-run"},
     {"define-not-number", "define-not-number-run"},
+    {"define-near-miss", "define-near-miss-run"},
     {"define-again", "define-again-run"},
     {"string-number", "string-number-run"},
     {"string-cut", "string-cut-run"},
