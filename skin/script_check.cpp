@@ -1,39 +1,33 @@
+// The checker's first pass over one script: each line read as the build reads
+// it, with what the reader drops, the encoding and the string entries.
 #include "skin/script_check.h"
+#include "skin/script_check_text.h"
+#include "skin/script_check_words.h"
 
 #include "acWorkRes/byte_reader.h"
-#include "acWorkRes/icon_import.h"
-#include "platform/folder_list.h"
 #include "platform/platform.h"
-#include "skin/build_driver.h"
 #include "skin/resource_key.h"
 #include "skin/string_block.h"
 
 #include <algorithm>
-#include <optional>
-#include <set>
 #include <utility>
 
 namespace skin {
+
+using namespace check_text;
+
 namespace {
 
-constexpr char16_t kFilesFolder[] = u"Files\\";
-constexpr std::size_t kQuotedLength = Finding::kQuotedLength;
-
-// A free word in quotes, cut after kQuotedLength characters.
-std::u16string Quoted(std::u16string_view text) {
-    std::u16string out = u"\"";
-    if (text.size() <= kQuotedLength) {
-        out += text;
-    } else {
-        out += text.substr(0, kQuotedLength);
-        out += u"...";
+// A comma that no quotes hold: the author meant it to end the key.
+bool CommaOutsideQuotes(std::u16string_view text) {
+    bool quoted = false;
+    for (const char16_t c : text) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u',' && !quoted)
+            return true;
     }
-    return out + u'"';
-}
-
-// A path in quotes, whole.
-std::u16string QuotedPath(std::u16string_view path) {
-    return u"\"" + std::u16string(path) + u"\"";
+    return false;
 }
 
 std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
@@ -46,7 +40,7 @@ std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
         return u"no file name or value after " + Quoted(text) + u": the line asks for nothing";
     case ReaderNotice::LoneToken:
         return std::u16string(u"a single token in a string block gives no entry") +
-               (text.find(u',') != std::u16string_view::npos ? u" (a comma ends no token)" : u"");
+               (CommaOutsideQuotes(text) ? u" (a comma ends no token)" : u"");
     case ReaderNotice::EmptyString:
         return u"an empty string gives no entry: the next entry takes its number";
     case ReaderNotice::ExtraWords:
@@ -69,23 +63,6 @@ std::u16string NoticeText(ReaderNotice notice, std::u16string_view text) {
         return Quoted(text) + u" reads as no number: the name is defined as 0";
     }
     return {};
-}
-
-// Line and column (1-based) of byte `offset` of text in a single-byte code
-// page, with the reader's line breaks (CR LF is one break, LF CR two).
-std::pair<std::size_t, std::size_t> BytePosition(std::span<const std::uint8_t> bytes,
-                                                 std::size_t offset) {
-    std::size_t line = 1;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (bytes[i] == '\r' || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))) {
-            ++line;
-            start = i + 1;
-        } else if (bytes[i] == '\n') {
-            start = i + 1;
-        }
-    }
-    return {line, offset - start + 1};
 }
 
 bool IsHexDigit(char16_t c) {
@@ -171,7 +148,43 @@ std::u16string ScriptCheck::Shown(std::u16string_view word) const {
 }
 
 void ScriptCheck::Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) {
-    Add(line_, column, ReaderNoticeName(notice), NoticeText(notice, Shown(text)));
+    if (notice == ReaderNotice::OptionWord) {
+        optionWordLine_ = line_;
+        optionWordFinding_ = findings_.size() + 1;
+    }
+    const bool nothing = notice == ReaderNotice::UnknownLine ||
+                         notice == ReaderNotice::NoKindKeyword ||
+                         notice == ReaderNotice::MissingValue;
+    const std::u16string_view code = Code(line_);
+    if (nothing) {
+        // "# define X 1" and "#defne X 1" read as no #define at all.
+        const std::u16string near = DefineNearMiss(code);
+        if (!near.empty()) {
+            Add(line_, static_cast<std::size_t>(code.data() - lines_[line_ - 1].data()) + 1,
+                "define-near-miss",
+                Quoted(Shown(near)) +
+                    (near.starts_with(u"# ")
+                         ? u" is no #define, which the build knows only as one word"
+                         : u" is no #define (did you mean #define?)") +
+                    u": the line defines nothing");
+            return;
+        }
+    }
+    std::u16string said = NoticeText(notice, Shown(text));
+    if (notice == ReaderNotice::UnknownLine || notice == ReaderNotice::NoKindKeyword) {
+        const Token key = NextToken(code, 1);
+        const Token kind = NextToken(code, key.finish + 1);
+        for (const std::u16string_view word :
+             {std::u16string_view(key.text), std::u16string_view(kind.text)}) {
+            const std::u16string_view keyword = KeywordTypo(word);
+            if (!keyword.empty()) {
+                said += u"; did you mean " + std::u16string(keyword) + u" in place of " +
+                        Quoted(Shown(word)) + u"?";
+                break;
+            }
+        }
+    }
+    Add(line_, column, ReaderNoticeName(notice), std::move(said));
 }
 
 void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
@@ -194,23 +207,41 @@ void ScriptCheck::Encoding(std::span<const std::uint8_t> bytes) {
     // The text ends at its first zero byte: what follows is never read.
     bytes = bytes.first(
         static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin()));
-    const auto high =
-        std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > 127; });
-    if (high == bytes.end())
+    if (std::none_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b > 127; }))
         return;
-    const auto [line, column] = BytePosition(bytes, static_cast<std::size_t>(high - bytes.begin()));
-    if (IsWellFormedUtf8(bytes)) {
-        // Positions and words from here on as the author's editor shows them.
-        utf8Shown_ = true;
-        Add(line, column, "utf8-no-marker",
-            u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 on "
-            u"Linux, the system's on Windows), so the text comes out garbled; save it as UTF-8 "
-            u"with a marker");
-    } else {
-        Add(line, column, "ansi-text",
-            u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 on "
-            u"Linux and the system's on Windows, so the two builds can differ; save it as UTF-8 "
-            u"with a marker");
+    // Positions and words from here on as the author's editor shows them.
+    utf8Shown_ = IsWellFormedUtf8(bytes);
+    encoding_ = utf8Shown_ ? "utf8-no-marker" : "ansi-text";
+}
+
+// The encoding finding at the first character above 127 that the build reads:
+// on a line that asks for something, before its "//". Such characters only in
+// comments or in lines that ask for nothing are never read, so nothing is
+// garbled.
+void ScriptCheck::EncodingRead() {
+    if (encoding_.empty())
+        return;
+    for (std::size_t line = 1; line <= lines_.size(); ++line) {
+        if (records_[line - 1].request == RequestKind::Nothing)
+            continue;
+        const std::u16string_view code =
+            std::u16string_view(lines_[line - 1]).substr(0, lines_[line - 1].find(u"//"));
+        const auto high =
+            std::find_if(code.begin(), code.end(), [](char16_t c) { return c > 127; });
+        if (high == code.end())
+            continue;
+        const auto column = static_cast<std::size_t>(high - code.begin()) + 1;
+        if (utf8Shown_)
+            Add(line, column, encoding_,
+                u"UTF-8 without a byte-order mark: the build reads it in the ANSI code page (1251 "
+                u"on Linux, the system's on Windows), so the text comes out garbled; save it as "
+                u"UTF-8 with a marker");
+        else
+            Add(line, column, encoding_,
+                u"characters above 127 without a byte-order mark: read in the ANSI code page, 1251 "
+                u"on Linux and the system's on Windows, so the two builds can differ; save it as "
+                u"UTF-8 with a marker");
+        return;
     }
 }
 
@@ -244,6 +275,7 @@ void ScriptCheck::Read(std::span<const std::uint8_t> bytes) {
         records_[line_ - 1].request = request.kind;
         Apply(request);
     }
+    EncodingRead();
 }
 
 // The column of the last character of a line's code.
@@ -374,291 +406,8 @@ void ScriptCheck::Apply(LineRequest& request) {
     }
     references_.push_back({line_, EditorColumn(line_, columns_.value),
                            EditorColumn(line_, columns_.key), request.kind,
-                           std::move(request.value), key, previous});
-}
-
-// ---------------------------------------------------------------- the folders
-
-namespace {
-
-// Where a file named by a script stands, found folder by folder so that a name
-// that differs only in letter case is seen on every system.
-struct Located {
-    enum class What { Missing, File, Folder } what = What::Missing;
-    std::u16string onDisk; // the relative path as the file system spells it
-    bool caseDiffers = false;
-};
-
-class SkinFolder {
-public:
-    explicit SkinFolder(const std::u16string& programFolder) : program_(programFolder) {}
-
-    std::u16string Path(std::u16string_view relative) const {
-        return platform::JoinPath(program_, relative);
-    }
-
-    Located Locate(std::u16string_view relative) {
-        Located located;
-        std::u16string folder = Path(kFilesFolder);
-        std::size_t pos = 0;
-        while (true) {
-            const std::size_t end = relative.find_first_of(u"\\/", pos);
-            const std::u16string_view part = relative.substr(pos, end - pos);
-            if (part.empty() || part == u"." || part == u"..")
-                return ByExistence(relative);
-            const std::vector<platform::FolderEntry>& entries = List(folder);
-            auto found = std::find_if(entries.begin(), entries.end(),
-                                      [&](const auto& e) { return e.name == part; });
-            if (found == entries.end()) {
-                found = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-                    return platform::KeywordEquals(e.name, part);
-                });
-                if (found == entries.end())
-                    return located;
-                located.caseDiffers = true;
-            }
-            located.onDisk += found->name;
-            if (end == std::u16string_view::npos) {
-                located.what = found->folder ? Located::What::Folder : Located::What::File;
-                return located;
-            }
-            if (!found->folder)
-                return Located{};
-            located.onDisk += u'\\';
-            folder = platform::JoinPath(folder, found->name + u"\\");
-            pos = end + 1;
-        }
-    }
-
-    // Every file below Files\, "\"-separated, relative to it (links to folders left out).
-    void AllFiles(const std::u16string& folder, const std::u16string& relative,
-                  std::vector<std::u16string>& files) {
-        for (const platform::FolderEntry& entry : List(folder)) {
-            // Links to folders are not followed: they could lead back up.
-            if (!entry.folder)
-                files.push_back(relative + entry.name);
-            else if (!entry.link)
-                AllFiles(platform::JoinPath(folder, entry.name + u"\\"),
-                         relative + entry.name + u"\\", files);
-        }
-    }
-
-private:
-    const std::vector<platform::FolderEntry>& List(const std::u16string& folder) {
-        auto found = listings_.find(folder);
-        if (found == listings_.end())
-            found = listings_.emplace(folder, platform::ListFolder(folder)).first;
-        return found->second;
-    }
-
-    // A path with "." or ".." in it is taken as the system takes it.
-    Located ByExistence(std::u16string_view relative) const {
-        const std::u16string path = Path(kFilesFolder + std::u16string(relative));
-        Located located;
-        located.onDisk = relative;
-        if (platform::FileExists(path))
-            located.what = Located::What::File;
-        else if (platform::FolderExists(path))
-            located.what = Located::What::Folder;
-        return located;
-    }
-
-    std::u16string program_;
-    std::unordered_map<std::u16string, std::vector<platform::FolderEntry>> listings_;
-};
-
-// Why the icon import turns an icon file down, told from its header.
-std::u16string IconProblem(std::span<const std::uint8_t> bytes) {
-    const acWorkRes::ByteReader reader(bytes);
-    const auto count = reader.U16(acWorkRes::kIconCountOffset);
-    if (!reader.Has(0, acWorkRes::kIconDirSize) || !count)
-        return u"it is shorter than the 6-byte icon header";
-    if (*count == 0)
-        return u"its header lists no image";
-    if (!reader.Has(acWorkRes::kIconDirSize, std::uint64_t{*count} * acWorkRes::kIconDirEntrySize))
-        return u"it is shorter than the " + platform::Decimal(*count) +
-               u" image entries its header lists";
-    return u"an image it lists lies outside the file";
-}
-
-// The findings about the file a line names, and whether the resource of
-// that line is written (replacing one of an earlier line).
-void CheckReference(SkinFolder& folder, const FileReference& reference, ScriptCheck& script,
-                    std::set<std::u16string>& used, platform::FileBytes& buffer) {
-    const std::u16string shown =
-        script.Shown(platform::JoinPath(u"", kFilesFolder + reference.name));
-    const auto add = [&](std::string_view name, std::u16string text) {
-        script.Add(0, 0, name, std::move(text), shown);
-        Finding& finding = script.Findings().back();
-        finding.line = reference.line;
-        finding.column = reference.column;
-    };
-    // What becomes of the resource: written, deleted (an empty data file) or
-    // not written at all.
-    enum class Outcome { Written, Deleted, NotWritten } outcome = Outcome::NotWritten;
-    const Located located = folder.Locate(reference.name);
-    switch (located.what) {
-    case Located::What::Missing:
-        add("file-not-found", u"file " + QuotedPath(shown) + u" not found");
-        break;
-    case Located::What::Folder:
-        add("file-is-folder", QuotedPath(shown) + u" is a folder, not a file");
-        break;
-    case Located::What::File: {
-        used.insert(located.onDisk);
-        if (located.caseDiffers)
-            add("file-case", QuotedPath(script.Shown(reference.name)) + u" is " +
-                                 QuotedPath(script.Shown(located.onDisk)) +
-                                 u" on disk: found on Windows, not found on Linux");
-        const std::u16string path = folder.Path(kFilesFolder + located.onDisk);
-        if (!platform::ReadWholeFile(path, platform::OpenMode::ReadShareRead, buffer)) {
-            add("file-unreadable", QuotedPath(shown) + u" cannot be read: " +
-                                       platform::SystemErrorText(platform::LastError()));
-            break;
-        }
-        outcome = Outcome::Written;
-        if (reference.kind == RequestKind::RcData && buffer.empty()) {
-            add("empty-data",
-                QuotedPath(shown) + u" is empty: the build deletes the resource instead");
-            outcome = Outcome::Deleted;
-        }
-        if (reference.kind == RequestKind::Icon && !acWorkRes::ParseIconFile(buffer.Bytes())) {
-            add("bad-icon",
-                QuotedPath(shown) + u" is no icon the build takes: " + IconProblem(buffer.Bytes()));
-            outcome = Outcome::NotWritten;
-        }
-        break;
-    }
-    }
-    if (reference.previous == 0)
-        return;
-    std::u16string text = (reference.kind == RequestKind::Icon ? u"icon " : u"data ") +
-                          Quoted(reference.key) + u" is also written on line " +
-                          platform::Decimal(reference.previous);
-    switch (outcome) {
-    case Outcome::Written:
-        text += u": this one replaces it";
-        break;
-    case Outcome::Deleted:
-        text += u": this one deletes it";
-        break;
-    case Outcome::NotWritten:
-        text += u": this line's file is not written, so it replaces nothing";
-        break;
-    }
-    add("written-twice", std::move(text));
-    script.Findings().back().column = reference.keyColumn;
-    script.Findings().back().word = reference.key;
-}
-
-} // namespace
-
-std::size_t FindingLimit(std::size_t lines) {
-    return std::max<std::size_t>(lines / 8, 25);
-}
-
-std::size_t CheckReport::Count(Severity severity) const {
-    return static_cast<std::size_t>(
-        std::count_if(findings.begin(), findings.end(),
-                      [&](const Finding& f) { return f.severity == severity; }));
-}
-
-CheckReport CheckSkin(const std::u16string& programFolder) {
-    CheckReport report;
-    SkinFolder folder(programFolder);
-    std::set<std::u16string> used;
-    std::vector<Finding> notes;
-    platform::FileBytes buffer;
-
-    for (const SkinTarget& target : kSkinTargets) {
-        const Located located = folder.Locate(target.ScriptFile);
-        if (located.what != Located::What::File) {
-            if (platform::FileExists(folder.Path(target.OutputModule)))
-                notes.push_back(
-                    Finding::Whole(target.OutputModule, 0, 0, Severity::Note, "stale-module",
-                                   u"no script " +
-                                       QuotedPath(platform::JoinPath(
-                                           u"", kFilesFolder + std::u16string(target.ScriptFile))) +
-                                       u" builds this module: the build leaves it as it is"));
-            continue;
-        }
-        // Checked under the name on disk, so that both systems say the same.
-        const std::u16string shown = kFilesFolder + located.onDisk;
-        used.insert(located.onDisk);
-        if (located.caseDiffers)
-            report.findings.push_back(
-                Finding::Whole(shown, 0, 0, Severity::Warning, "file-case",
-                               u"the builder looks for " + QuotedPath(target.ScriptFile) +
-                                   u": found on Windows, not found on Linux"));
-        if (!platform::ReadWholeFile(folder.Path(shown), platform::OpenMode::ReadShareRead,
-                                     buffer)) {
-            report.findings.push_back(Finding::Whole(
-                shown, 0, 0, Severity::Error, "cannot-read",
-                u"cannot read the script: " + platform::SystemErrorText(platform::LastError())));
-            continue;
-        }
-        ++report.scripts;
-        ScriptCheck script(shown);
-        script.Read(buffer.Bytes());
-        for (const FileReference& reference : script.References())
-            CheckReference(folder, reference, script, used, buffer);
-        script.Finish();
-        report.findings.insert(report.findings.end(),
-                               std::make_move_iterator(script.Findings().begin()),
-                               std::make_move_iterator(script.Findings().end()));
-    }
-
-    // What "Used files" would leave behind, in name order.
-    std::vector<std::u16string> files;
-    folder.AllFiles(folder.Path(kFilesFolder), {}, files);
-    std::sort(files.begin(), files.end());
-    for (const std::u16string& file : files) {
-        if (used.count(file) == 0)
-            report.findings.push_back(
-                Finding::Whole(kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
-                               u"no script names this file: \"Used files\" leaves it where it is"));
-    }
-    report.findings.insert(report.findings.end(), std::make_move_iterator(notes.begin()),
-                           std::make_move_iterator(notes.end()));
-    return report;
-}
-
-Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column, Severity severity,
-                       std::string_view name, std::u16string text) {
-    Finding finding;
-    finding.file = std::move(file);
-    finding.line = line;
-    finding.column = column;
-    finding.severity = severity;
-    finding.name = name;
-    finding.text = std::move(text);
-    return finding;
-}
-
-std::u16string FindingLine(const Finding& finding) {
-    std::u16string line = platform::JoinPath(u"", finding.File());
-    if (finding.line != 0) {
-        line += u':';
-        platform::AppendDecimal(line, finding.line);
-        line += u':';
-        platform::AppendDecimal(line, finding.column);
-    }
-    switch (finding.severity) {
-    case Severity::Note:
-        line += u": note: ";
-        break;
-    case Severity::Warning:
-        line += u": warning: ";
-        break;
-    case Severity::Error:
-        line += u": error: ";
-        break;
-    }
-    line += finding.text;
-    line += u" [";
-    line += platform::Utf8ToUtf16(finding.name);
-    line += u']';
-    return line;
+                           std::move(request.value), key, previous,
+                           optionWordLine_ == line_ ? optionWordFinding_ : 0});
 }
 
 } // namespace skin

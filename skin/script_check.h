@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace skin {
@@ -29,6 +30,8 @@ struct Finding {
     std::u16string text;
     std::u16string word;   // the key or file it is about, which a run of them lists
     std::size_t count = 1; // the findings it stands for: more than one for a run
+    // A run of statements: how many of each kind, the most frequent first.
+    std::vector<std::pair<std::u16string, std::size_t>> kinds;
 
     // A free word in a text is shown up to this many characters, then "...";
     // a path is always shown whole.
@@ -51,6 +54,8 @@ struct FileReference {
     std::u16string name;      // relative to Files\, as the line gives it
     std::u16string key;       // the key token
     std::size_t previous = 0; // the previous line that wrote the same resource, 0 for none
+    // The finding of an option word in place of the name, plus one; 0 for none.
+    std::size_t optionWordFinding = 0;
 };
 
 // One script read line by line as the build reads it, with what the reader
@@ -89,41 +94,61 @@ private:
     struct Span {
         std::size_t first = 0, last = 0; // 1-based lines
     };
+    // A BEGIN ... END block, or one in braces, and the statement it belongs to.
+    struct Block {
+        Span span;
+        bool braces = false;
+        std::size_t statement = 0; // its statement's first line; 0 for none
+    };
 
     void Notice(ReaderNotice notice, std::size_t column, std::u16string_view text) override;
     void Columns(const TokenColumns& columns) override { columns_ = columns; }
 
     void Encoding(std::span<const std::uint8_t> bytes);
+    void EncodingRead();
     void Apply(LineRequest& request);
     void StringEntry(const LineRequest& request);
     void BackslashAtEnd(std::u16string_view code, std::u16string_view entry);
     std::size_t EndColumn(std::u16string_view code) const;
     std::size_t EditorColumn(std::size_t line, std::size_t column) const;
 
-    // The passes of Finish (script_check_spans.cpp).
+    // The passes of Finish: causes over spans (script_check_causes.cpp), runs
+    // (script_check_runs.cpp).
     std::u16string_view Code(std::size_t line) const;
     std::size_t Opener(std::size_t line) const;
     bool InCause(std::size_t line) const;
     void Cover(Span span);
-    std::u16string Effect(Span span) const;
+    std::u16string Effect(std::span<const Span> spans) const;
+    std::u16string Effect(Span span) const { return Effect(std::span<const Span>(&span, 1)); }
     Finding& AddSpan(Span span, std::string_view name, std::u16string text);
-    void Blocks();
-    void Braces();
+    void FindBlocks();
+    Block* BlockAt(std::size_t line);
     void Statements();
+    void BlockFindings();
     void Comments();
     void Preprocessor();
     void Unreachable();
     void Absorb();
+    void KeyAndText();
+    // Folds identical findings of one cause on stretches that follow each other.
+    void Stretches();
     // Folds runs of one name (of `only`, when given) into one finding each.
     void Runs(std::size_t gap, std::size_t least, std::string_view only = {});
+    // Folds `members` (of one name, in line order) into the first; the others
+    // are marked gone.
+    void Fold(std::span<const std::size_t> members, std::vector<bool>& gone);
 
     std::u16string file_;
     std::vector<std::u16string> lines_;
     std::vector<LineRecord> records_; // one per line
     std::vector<Finding> findings_;
-    std::vector<bool> covered_;   // per line: covered by the span of a finding of one cause
-    std::vector<bool> inBlock_;   // per line: inside a BEGIN ... END block
-    std::size_t includeLine_ = 0; // the first #include line
+    std::vector<bool> covered_;         // per line: covered by the span of a finding of one cause
+    std::vector<bool> inBlock_;         // per line: inside a BEGIN ... END block or braces
+    std::vector<Block> blocks_;         // in line order
+    std::size_t includeQuoted_ = 0;     // the first #include "..." line
+    std::size_t includeSystem_ = 0;     // the first #include <...> line
+    std::size_t optionWordLine_ = 0;    // the last line with an option word for its file
+    std::size_t optionWordFinding_ = 0; // that word's finding, plus one
     std::vector<FileReference> references_;
     std::size_t line_ = 0;
     TokenColumns columns_;
@@ -134,7 +159,8 @@ private:
     std::unordered_map<std::uint32_t, std::size_t> numberedLines_;
     std::unordered_map<std::u16string, std::size_t> namedLines_;
     std::int32_t entries_ = 0;
-    bool utf8Shown_ = false; // no marker, but the bytes are UTF-8: shown as UTF-8
+    bool utf8Shown_ = false;    // no marker, but the bytes are UTF-8: shown as UTF-8
+    std::string_view encoding_; // the finding for characters above 127 the build reads, if any
 };
 
 struct CheckReport {

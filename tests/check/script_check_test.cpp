@@ -48,6 +48,15 @@ std::string Strings(int count) {
     return text + "END\n";
 }
 
+// `count` lines "N KIND bN.bmp", N from 3, the kinds taken in turn.
+std::string Repeated(const std::vector<std::string>& kinds, int count) {
+    std::string text;
+    for (int i = 3; i < 3 + count; ++i)
+        text += std::to_string(i) + " " + kinds[static_cast<std::size_t>(i - 3) % kinds.size()] +
+                " b" + std::to_string(i) + ".bmp\n";
+    return text;
+}
+
 std::vector<Row> Rows() {
     return {
         {"clean",
@@ -70,9 +79,9 @@ std::vector<Row> Rows() {
          "BEGIN\n3 Hello world\n",
          {{2, 1, "string-number"}, {2, 9, "extra-words"}}},
         {"words after the file", "1 RCDATA a.bin b.bin\n", {{1, 16, "extra-words"}}},
-        {"option word",
+        {"option word, one finding for the word and the missing file",
          "1 ICON DISCARDABLE \"a.ico\"\n",
-         {{1, 8, "option-word"}, {1, 8, "file-not-found"}}},
+         {{1, 8, "option-word"}}},
         {"16th and 17th string", Strings(17), {{17, 1, "unreachable-strings", 18}}},
         {"string cut", "BEGIN\n1 " + std::string(65536, 'x') + "\n", {{2, 3, "string-cut"}}},
         {"#define in a string block",
@@ -91,15 +100,63 @@ std::vector<Row> Rows() {
         // Copied from a program's resource file: one finding per cause, at its first line.
         {"version block",
          "1 VERSIONINFO\nBEGIN\n    BLOCK \"StringFileInfo\"\nEND\n",
-         {{1, 1, "unsupported-statement"}, {2, 1, "block-as-strings", 4}}},
+         {{1, 1, "unsupported-statement", 4}}},
         {"menu block",
          "IDR_MENU MENU\nBEGIN\n    POPUP \"&File\"\nEND\n",
-         {{1, 1, "unsupported-statement"}, {2, 1, "block-as-strings", 4}}},
+         {{1, 1, "unsupported-statement", 4}}},
         {"dialog with its options, nested blocks",
          "#define IDD_A 100\nIDD_A DIALOGEX 0, 0, 170, 62\nSTYLE DS_MODALFRAME\n"
          "CAPTION \"About\"\nFONT 8, \"MS Shell Dlg\"\nBEGIN\n  LTEXT \"Hi\",-1,1,1,9,9\n"
          "  BEGIN\n  END\n  LTEXT \"\",-1,1,1,9,9\nEND\n",
-         {{2, 1, "unsupported-statement", 5}, {6, 1, "block-as-strings", 11}}},
+         {{2, 1, "unsupported-statement", 11}}},
+        // The scripts below come from real resource files, cut to the shape that misled.
+        {"a style continued onto the next line",
+         "#define IDI_A 1\nIDD_X DIALOGEX 0,0,210,83\nSTYLE DS_SETFONT | WS_POPUP |\n    "
+         "WS_CAPTION\n"
+         "CAPTION \"Dialog\"\nFONT 10, \"Segoe UI\"\nBEGIN\nLTEXT \"P\",IDC_X,3,2,5,4\nEND\n",
+         {{2, 1, "unsupported-statement", 9}}},
+        {"#ifdef inside a statement's header",
+         "VS_VERSION_INFO VERSIONINFO\n FILEFLAGSMASK 0x3fL\n#ifdef _DEBUG\n FILEFLAGS "
+         "0x1L\n#endif\n"
+         " FILESUBTYPE 0x0L\nBEGIN\nBLOCK \"x\"\nEND\n",
+         {{1, 1, "unsupported-statement", 9}}},
+        {"a header that ends in a comma goes on, but not over a line that asks for a file",
+         "LANGUAGE LANG_ENGLISH,\n SUBLANG_ENGLISH_US\nIDX BITMAP b.bmp,\n1 ICON a.ico\n",
+         {{1, 1, "unsupported-statement", 2}, {3, 1, "unsupported-statement"}}},
+        {"braces on a dialog",
+         "IDD_X DIALOGEX 0,0,300,28\n{\nPUSHBUTTON \"Pause\", IDC_P, 1,7,50,14\n}\n",
+         {{1, 1, "unsupported-statement", 4}}},
+        {"thirty bitmaps in a row are one run",
+         "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n1 ICON a.ico\n" + Repeated({"BITMAP"}, 30),
+         {{1, 1, "unsupported-statement"}, {3, 1, "unsupported-statement-run", 32}}},
+        {"# define with a space, #defne, and #DEFINE that works",
+         "1 ICON a.ico\n# define IDI_B 2\n#defne IDI_C 3\n#DEFINE IDI_D 4\nIDI_D ICON a.ico\n",
+         {{2, 1, "define-near-miss"}, {3, 1, "define-near-miss"}}},
+        {"keyword typos",
+         "STRINGTABEL\nBEGIN\n1 \"a\"\nEND\n2 RCDAT a.bin\n",
+         {{1, 1, "unknown-line"}, {5, 1, "unknown-line"}}},
+        {"#include of the project and of the system",
+         "#include <winver.h>\n#include \"resource.h\"\nIDI_A ICON a.ico\nIDI_B ICON a.ico\n"
+         "IDI_C ICON a.ico\nIDI_D ICON a.ico\n",
+         {{1, 1, "preprocessor-line", 2}, {3, 1, "id-not-found-run", 6}}},
+        {"empty blocks of statements in a row",
+         "1 AFX_DIALOG_LAYOUT\nBEGIN\n0\nEND\n\n2 AFX_DIALOG_LAYOUT\nBEGIN\n0\nEND\n"
+         "3 AFX_DIALOG_LAYOUT\nBEGIN\n0\nEND\n",
+         {{1, 1, "unsupported-statement-run", 13}}},
+        {"braces in a row",
+         "STRINGTABLE\n{\n1 \"a\"\n}\nSTRINGTABLE\n{\n2 \"b\"\n}\n",
+         {{2, 1, "braces-run", 8}}},
+        {"UTF-8 without marker in a comment only",
+         "// Copyright \xC2\xA9 X\n1 ICON a.ico\n",
+         {},
+         true},
+        {"a file name read garbled",
+         "1 ICON \"\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0.ico\"\n",
+         {{1, 8, "file-not-found"}, {1, 9, "utf8-no-marker"}},
+         true},
+        {"key and text on two lines",
+         "STRINGTABLE\nBEGIN\nIDS_LONG\n\"Selects, or deselects\"\nEND\n",
+         {{3, 1, "lone-token", 4}}},
         {"#ifdef in a string table",
          "STRINGTABLE\nBEGIN\n1 \"a\"\n#ifdef DEBUG\n2 \"b\"\n#endif\nEND\n",
          // entry 3 under the key 2: the #ifdef took a number
@@ -131,8 +188,11 @@ std::vector<Row> Rows() {
         {"contents",
          "1 RCDATA empty.bin\n2 ICON bad.ico\n",
          {{1, 10, "empty-data"}, {2, 8, "bad-icon"}}},
-        {"UTF-8 without marker", "\n// \xD0\x9A\xD0\xBE\n", {{2, 4, "utf8-no-marker"}}, true},
-        {"ANSI text", "//\r\n// \xCA\xEE\n", {{2, 4, "ansi-text"}}, true},
+        {"UTF-8 without marker",
+         "\n#define \xD0\x9A\xD0\xBE 1\n",
+         {{2, 9, "utf8-no-marker"}},
+         true},
+        {"ANSI text", "//\r\n#define \xCA\xEE 1\n", {{2, 9, "ansi-text"}}, true},
         {"UTF-16 without marker",
          std::string("1\0 \0", 4),
          {{1, 1, "utf16-no-marker"}, {1, 1, "unknown-line"}},
@@ -155,6 +215,7 @@ protected:
         Write(files / "a.bin", "abc");
         Write(files / "empty.bin", "");
         Write(files / "bad.ico", std::string("\0\0\1\0\0\0", 6));
+        fs::copy_file(icon, files / fs::path(u"\u0438\u043A\u043E\u043D\u043A\u0430.ico"));
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -196,12 +257,16 @@ TEST_F(ScriptCheckTable, ScriptCaseLeftoversAndStaleModules) {
     for (const skin::Finding& f : report.findings)
         found.emplace_back(f.File(), std::string(f.name));
     const std::vector<std::tuple<std::u16string, std::string>> expected = {
-        {u"Files\\TAVO.rc", "file-case"},     {u"Files\\Away.ico", "unused-file"},
-        {u"Files\\a.bin", "unused-file"},     {u"Files\\bad.ico", "unused-file"},
-        {u"Files\\empty.bin", "unused-file"}, {u"_skin\\quon_pics.dll", "stale-module"}};
+        {u"Files\\TAVO.rc", "file-case"},
+        {u"Files\\Away.ico", "unused-file"},
+        {u"Files\\a.bin", "unused-file"},
+        {u"Files\\bad.ico", "unused-file"},
+        {u"Files\\empty.bin", "unused-file"},
+        {u"Files\\\u0438\u043A\u043E\u043D\u043A\u0430.ico", "unused-file"},
+        {u"_skin\\quon_pics.dll", "stale-module"}};
     EXPECT_EQ(found, expected);
     EXPECT_EQ(report.scripts, 2u);
-    EXPECT_EQ(report.Count(skin::Severity::Note), 5u);
+    EXPECT_EQ(report.Count(skin::Severity::Note), 6u);
 }
 
 // What the texts say: the parts each must hold, and must not, as the author
@@ -214,6 +279,7 @@ struct TextRow {
     std::vector<std::u16string> holds;
     std::vector<std::u16string> lacks = {};
     bool raw = false;
+    std::u16string file = u"Files\\vistel.rc";
 };
 
 TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
@@ -260,10 +326,65 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
         {"a version block gives its entries",
          "// c\n1 VERSIONINFO\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    VALUE \"A\", \"B\"\n"
          "  END\nEND\n",
+         2,
+         "unsupported-statement",
+         {u"the VERSIONINFO statement (lines 2-8)",
+          u"its BEGIN block (lines 3-8) becomes string entries 1-2"}},
+        {"braces on a dialog: delete it, not BEGIN and END",
+         "IDD_X DIALOGEX 0,0,300,28\n{\nPUSHBUTTON \"Pause\", IDC_P, 1,7,50,14\n}\n",
+         1,
+         "unsupported-statement",
+         {u"asks for nothing", u"delete the statement"},
+         {u"write BEGIN"}},
+        {"a run of statements counts them by kind",
+         "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n1 ICON a.ico\n" + Repeated({"BITMAP"}, 30),
          3,
-         "block-as-strings",
-         {u"the BEGIN block of the VERSIONINFO statement on line 2 (lines 3-8) becomes string "
-          u"entries 1-2"}},
+         "unsupported-statement-run",
+         {u"30 findings on lines 3-32: 30 BITMAP statements"}},
+        {"a flood of statements names every kind",
+         "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\n1 ICON a.ico\n" +
+             Repeated({"BITMAP", "MENU"}, 28) + "31 CURSOR c.cur\n",
+         1,
+         "unsupported-statement-run",
+         {u"14 BITMAP, 14 MENU, 1 LANGUAGE, 1 CURSOR statements"}},
+        {"# define with a space",
+         "# define IDI_B 2\n",
+         1,
+         "define-near-miss",
+         {u"\"# define\" is no #define", u"one word"}},
+        {"a typo of a keyword",
+         "STRINGTABEL\nBEGIN\n1 \"a\"\nEND\n",
+         1,
+         "unknown-line",
+         {u"did you mean STRINGTABLE in place of \"STRINGTABEL\"?"}},
+        {"the project's own header is blamed",
+         "#include <winver.h>\n#include \"resource.h\"\nIDI_A ICON a.ico\nIDI_B ICON a.ico\n"
+         "IDI_C ICON a.ico\nIDI_D ICON a.ico\n",
+         3,
+         "id-not-found-run",
+         {u"#include \"resource.h\" on line 2 is not read: 4 names"},
+         {u"winver"}},
+        {"a file name read garbled names the fix",
+         "1 ICON \"\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0.ico\"\n",
+         1,
+         "file-not-found",
+         {u"the build looks for", u"save the script as UTF-8 with a marker"},
+         {},
+         true},
+        {"and the file it meant says why it is left",
+         "1 ICON \"\xD0\xB8\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xBA\xD0\xB0.ico\"\n",
+         0,
+         "unused-file",
+         {u"as the build reads it: line 1", u"without a byte-order mark"},
+         {},
+         true,
+         u"Files\\\u0438\u043A\u043E\u043D\u043A\u0430.ico"},
+        {"key and text on two lines",
+         "BEGIN\nIDS_LONG\n\"Selects, or deselects\"\n",
+         2,
+         "lone-token",
+         {u"join them on one line"},
+         {u"comma"}},
         {"a block after an ICON line is told as one",
          "1 ICON a.ico\nBEGIN\n1 \"a\"\nEND\n",
          2,
@@ -273,7 +394,7 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
          "1 VERSIONINFO\nBEGIN\nEND\n",
          1,
          "unsupported-statement",
-         {u"writes nothing"}},
+         {u"writes no resource of it"}},
         {"unreachable entries as a run",
          Strings(20),
          17,
@@ -322,8 +443,9 @@ TEST_F(ScriptCheckTable, TextsSayWhatIsTrue) {
         Write(root_ / "Files" / "vistel.rc", (row.raw ? "" : "\xEF\xBB\xBF") + row.script);
         const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
         const auto found = std::find_if(
-            report.findings.begin(), report.findings.end(),
-            [&](const skin::Finding& f) { return f.line == row.line && f.name == row.name; });
+            report.findings.begin(), report.findings.end(), [&](const skin::Finding& f) {
+                return f.line == row.line && f.name == row.name && f.File() == row.file;
+            });
         ASSERT_NE(found, report.findings.end()) << row.what;
         for (const std::u16string& part : row.holds)
             EXPECT_NE(found->text.find(part), std::u16string::npos)
