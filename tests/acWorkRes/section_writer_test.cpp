@@ -524,18 +524,6 @@ TEST(SectionWriter, EveryFailingFileOperationLeavesAWholeModule) {
     }
 }
 
-TEST(ImageChecksum, FoldsCarriesAndCountsAnOddLastByte) {
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{}), 0u);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0xFF, 0xFF}), 0xFFFFu + 2);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0xFF, 0xFF, 0x02, 0x00}), 0x0002u + 4);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0x01, 0x02, 0x03}), 0x0204u + 3);
-    const auto module = TemplateModule().Bytes();
-    auto zeroed = module;
-    for (int k = 0; k < 4; ++k)
-        zeroed[kCheckSumAt + k] = 0;
-    EXPECT_EQ(ImageChecksum(zeroed), ReferenceChecksum(module));
-}
-
 TEST(ResizeFileRegion, MovesTheTailBothWaysAndExtendsShortFiles) {
     ScratchFolder scratch;
     const auto path = scratch.Path("plain.bin");
