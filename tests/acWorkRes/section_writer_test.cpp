@@ -195,15 +195,6 @@ std::string Sum(const std::uint8_t* data, std::uint32_t size) {
     return std::to_string(sum);
 }
 
-std::string Label(const TResItem& node) {
-    if (!node.IsNamed())
-        return std::to_string(node.Id);
-    std::string text;
-    for (char16_t c : node.Name)
-        text += c < 0x80 ? static_cast<char>(c) : '?';
-    return "\"" + text + "\"";
-}
-
 // "type/name/language:size:checksum" of every leaf, read back through a fresh update.
 std::vector<std::string> ReadBack(const fs::path& path) {
     std::vector<std::string> out;

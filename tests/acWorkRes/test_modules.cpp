@@ -199,6 +199,28 @@ std::vector<std::uint8_t> WithChecksum(std::vector<std::uint8_t> module) {
     return module;
 }
 
+void TemplateUpdateTest::SetUp() {
+    path_ = scratch_.Path("module.dll");
+    WriteFile(path_, TemplateModule().Bytes());
+    handle_ = acWorkRes::BeginResourceUpdate(U16(path_), false);
+    ASSERT_NE(handle_, nullptr);
+}
+
+void TemplateUpdateTest::TearDown() {
+    if (handle_) {
+        EXPECT_TRUE(acWorkRes::EndResourceUpdate(handle_, true));
+    }
+}
+
+std::string Label(const acWorkRes::TResItem& node) {
+    if (!node.IsNamed())
+        return std::to_string(node.Id);
+    std::string text;
+    for (char16_t c : node.Name)
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    return "\"" + text + "\"";
+}
+
 namespace {
 
 std::string HexAround(std::span<const std::uint8_t> bytes, std::size_t at) {

@@ -4,6 +4,8 @@
 // hex context, the pefile checker.
 #pragma once
 
+#include "acWorkRes/acWorkRes.h"
+#include "acWorkRes/resource_tree.h"
 #include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +103,22 @@ struct ScratchFolder : ksbtest::TempScratchFolder {
 using ksbtest::ReadFile;
 using ksbtest::U16;
 using ksbtest::WriteFile;
+
+// An update opened on a copy of the template module in a scratch folder,
+// discarded when the test ends unless the test has ended it.
+class TemplateUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    ScratchFolder scratch_;
+    fs::path path_;
+    acWorkRes::ResourceUpdateHandle* handle_ = nullptr;
+};
+
+// A tree node's name as the tests print it: its number, or its name in
+// double quotes ("?" for each character outside ASCII).
+std::string Label(const acWorkRes::TResItem& node);
 
 // Compares whole byte strings; on a difference, the first differing offset
 // with 16 bytes of hex context from each side.
