@@ -1,15 +1,12 @@
 #include "fuzz/fuzz_helper.h"
 
 #include "acWorkRes/byte_reader.h"
-#include "platform/platform.h"
 #include "skin/script_reader.h"
 #include "support/module_validator.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace ksbfuzz {
@@ -20,44 +17,6 @@ ViolationHandler& Handler() {
     static ViolationHandler handler;
     return handler;
 }
-
-// The scratch folder, removed when the process ends normally.
-class Scratch {
-public:
-    Scratch() {
-        std::error_code ignored;
-        const fs::path parent = fs::temp_directory_path(ignored);
-        for (unsigned attempt = 0;; ++attempt) {
-            root_ = parent / ("ksb-fuzz-" + std::to_string(platform::ProcessId()) + "-" +
-                              std::to_string(attempt));
-            if (fs::create_directory(root_, ignored))
-                break;
-            if (attempt == 100) {
-                Violation("cannot make a scratch folder in " + parent.string());
-                break;
-            }
-        }
-        fs::create_directory(root_ / "tmp");
-        // The updater's temporary files go here, where they can be counted.
-        const std::string tmp = (root_ / "tmp").string();
-#ifdef _WIN32
-        _putenv_s("TMP", tmp.c_str());
-        _putenv_s("TEMP", tmp.c_str());
-#else
-        setenv("TMPDIR", tmp.c_str(), 1);
-#endif
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    const fs::path& Root() const {
-        return root_;
-    }
-
-private:
-    fs::path root_;
-};
 
 } // namespace
 
@@ -79,50 +38,35 @@ void Expect(bool condition, const std::string& message) {
         Violation(message);
 }
 
+namespace {
+
+// The scratch folder, removed when the process ends normally; its "tmp" is
+// the updater's temporary folder from then on.
+const ksbtest::TempScratchFolder& Scratch() {
+    static const ksbtest::TempScratchFolder scratch("fuzz");
+    return scratch;
+}
+
+} // namespace
+
 const fs::path& ScratchRoot() {
-    static const Scratch scratch;
-    return scratch.Root();
+    return Scratch().Root();
 }
 
 fs::path TempFolder() {
-    return ScratchRoot() / "tmp";
+    return Scratch().TempFolder();
 }
 
 void WriteBytes(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out)
+    if (!ksbtest::WriteFile(path, bytes))
         Violation("cannot write the scratch file " + path.string());
 }
 
-Bytes ReadBytes(const fs::path& path) {
-    // In one read: a byte at a time through a stream iterator, instrumented
-    // as this code is, took most of a script run (the data files are read
-    // back after each of its four builds).
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return {};
-    const std::streamoff size = in.tellg();
-    Bytes bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    return bytes;
-}
-
-std::u16string Native16(const fs::path& path) {
-    return platform::Utf8ToUtf16(path.string());
-}
-
 void ExpectNoTemporaryFiles(const std::string& when) {
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(TempFolder(), ignored)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find("$kiv$res") == std::string::npos)
-            continue;
-        fs::remove(entry.path(), ignored);
-        Violation("temporary file " + name + " left " + when);
+    for (const fs::path& file : ksbtest::UpdaterTempFiles(TempFolder())) {
+        std::error_code ignored;
+        fs::remove(file, ignored);
+        Violation("temporary file " + file.filename().string() + " left " + when);
     }
 }
 
@@ -361,8 +305,8 @@ ProgramFiles MakeProgramFolder() {
     WriteBytes(files / "icons" / "bad.ico", bad);
     for (const auto& entry : fs::recursive_directory_iterator(files))
         if (entry.is_regular_file())
-            made.files.emplace_back(entry.path(), ReadBytes(entry.path()));
-    made.folder = Native16(root) + u"/";
+            made.files.emplace_back(entry.path(), ReadFile(entry.path()));
+    made.folder = U16(root) + u"/";
     return made;
 }
 
@@ -384,7 +328,7 @@ fs::path ProgramPath(const std::string& relative) {
 
 void ExpectDataFilesUnchanged() {
     for (const auto& [path, bytes] : Program().files)
-        Expect(ReadBytes(path) == bytes, "the build changed " + path.string());
+        Expect(ReadFile(path) == bytes, "the build changed " + path.string());
 }
 
 void ExpectStringBlockOf(std::span<const std::uint8_t> script,

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "acWorkRes/acWorkRes.h"
+#include "tests/support/scratch.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -36,9 +37,10 @@ void Expect(bool condition, const std::string& message);
 const fs::path& ScratchRoot();
 fs::path TempFolder();
 
+// Writes `bytes` at `path`; a file that cannot be written is a finding.
 void WriteBytes(const fs::path& path, std::span<const std::uint8_t> bytes);
-Bytes ReadBytes(const fs::path& path);
-std::u16string Native16(const fs::path& path);
+using ksbtest::ReadFile;
+using ksbtest::U16;
 
 // The updater's temporary files ("$kiv$res" names) left in the temporary
 // folder: each is a finding, and each is removed so that one finding does

@@ -18,15 +18,14 @@ void ModuleTarget(std::span<const std::uint8_t> input) {
     const fs::path module = ScratchRoot() / "module.dll";
     WriteBytes(module, input);
     platform::SetLastError(0);
-    acWorkRes::ResourceUpdateHandle* handle =
-        acWorkRes::BeginResourceUpdate(Native16(module), false);
+    acWorkRes::ResourceUpdateHandle* handle = acWorkRes::BeginResourceUpdate(U16(module), false);
     if (!handle) {
         Expect(platform::LastError() != 0, "refused without an error code");
-        Expect(ReadBytes(module) == Bytes(input.begin(), input.end()), "a refused module changed");
+        Expect(ReadFile(module) == Bytes(input.begin(), input.end()), "a refused module changed");
     } else {
         const FixedEdits applied = ApplyFixedEdits(handle);
         const bool committed = acWorkRes::EndResourceUpdate(handle, false);
-        const Bytes output = ReadBytes(module);
+        const Bytes output = ReadFile(module);
         if (!committed) {
             Expect(output == Bytes(input.begin(), input.end()),
                    "a failed commit changed the module");
@@ -35,7 +34,7 @@ void ModuleTarget(std::span<const std::uint8_t> input) {
             // section it wrote, and the checksum is the file's own.
             ExpectCommittedModule(output);
             acWorkRes::ResourceUpdateHandle* again =
-                acWorkRes::BeginResourceUpdate(Native16(module), false);
+                acWorkRes::BeginResourceUpdate(U16(module), false);
             Expect(again != nullptr, "the committed module cannot be opened again");
             acWorkRes::EndResourceUpdate(again, true);
             if (IsSoundInput(input)) {
@@ -52,8 +51,7 @@ void IconTarget(std::span<const std::uint8_t> input) {
     const fs::path icon = ScratchRoot() / "input.ico";
     WriteBytes(module, skin::TemplateModule());
     WriteBytes(icon, input);
-    acWorkRes::ResourceUpdateHandle* handle =
-        acWorkRes::BeginResourceUpdate(Native16(module), false);
+    acWorkRes::ResourceUpdateHandle* handle = acWorkRes::BeginResourceUpdate(U16(module), false);
     Expect(handle != nullptr, "the template cannot be opened");
     const auto images = ReadIcoImages(input);
     const std::uint32_t expected = images ? 0 : platform::kErrorInvalidData;
@@ -61,10 +59,10 @@ void IconTarget(std::span<const std::uint8_t> input) {
     // which replaces the first group and hands its IDs on.
     for (const acWorkRes::ResourceId& name :
          {acWorkRes::ResourceId(u"FUZZ"), acWorkRes::ResourceId(1), acWorkRes::ResourceId(u"FUZZ")})
-        Expect(acWorkRes::AddIconFromFile(handle, name, 1049, Native16(icon)) == expected,
+        Expect(acWorkRes::AddIconFromFile(handle, name, 1049, U16(icon)) == expected,
                "unexpected import result");
     Expect(acWorkRes::EndResourceUpdate(handle, false), "the commit failed");
-    const Bytes output = ReadBytes(module);
+    const Bytes output = ReadFile(module);
     ExpectSoundModule(output, "module with imported icons");
     const std::uint32_t count = images ? static_cast<std::uint32_t>(images->size()) : 0;
     Expect(CountResources(output, 3) == 2 * count, "images left over or missing");
@@ -102,7 +100,7 @@ void ScriptTarget(std::span<const std::uint8_t> input) {
         skin::BuildSkins(false, ProgramFolder(), log, usedFiles);
         Expect(log.last.find(u"not found !") != std::u16string::npos,
                "the build did not end with the last row");
-        const Bytes output = ReadBytes(ProgramPath("_skin/vistel.dll"));
+        const Bytes output = ReadFile(ProgramPath("_skin/vistel.dll"));
         ExpectSoundModule(output, "built module");
         ExpectStringBlockOf(script, output);
     } catch (const skin::GeneralError& error) {
@@ -194,14 +192,14 @@ void UnpackTarget(std::span<const std::uint8_t> input) {
     CollectedLog log;
     std::vector<std::u16string> usedFiles;
     try {
-        skin::WriteUnpackedFolder(unpacked, Native16(out), page);
-        skin::BuildSkins(false, Native16(out) + u"/", log, usedFiles);
+        skin::WriteUnpackedFolder(unpacked, U16(out), page);
+        skin::BuildSkins(false, U16(out) + u"/", log, usedFiles);
     } catch (const skin::GeneralError& failure) {
         Violation("the unpacked folder does not build: " +
                   platform::Utf16ToUtf8(failure.Message()));
         return;
     }
-    const Bytes rebuilt = ReadBytes(out / "_skin" / "vistel.dll");
+    const Bytes rebuilt = ReadFile(out / "_skin" / "vistel.dll");
     ExpectSoundModule(rebuilt, "rebuilt module");
     skin::UnpackedModule again;
     again.moduleFile = module.moduleFile;

@@ -1,7 +1,6 @@
 // Opening an update: which files are refused, with which error code, and that
 // a refused file is left exactly as it was and not held open.
 #include "acWorkRes/acWorkRes.h"
-#include "acWorkRes/pe_headers.h"
 #include "acWorkRes/resource_tree.h"
 #include "test_modules.h"
 
@@ -224,24 +223,6 @@ TEST(BeginResourceUpdate, HoldsTheModuleExclusivelyUntilTheUpdateEnds) {
     ResourceUpdateHandle* second = BeginResourceUpdate(U16(path), false);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(EndResourceUpdate(second, true));
-}
-
-TEST(FindResourceSection, TakesTheFirstSectionStartingAtTheResourceDirectory) {
-    TestModule module = TemplateModule();
-    TestSection other = module.Sections[0];
-    other.Name = ".other";
-    other.PointerToRawData = 0x400;
-    module.Sections.insert(module.Sections.begin(), other);
-    module.Sections[0].VirtualAddress = 0x800; // starts before, covers the address
-    module.Sections.push_back(other);          // the same address again, later
-    const auto bytes = module.Bytes();
-    const auto headers = ReadPe32Headers(bytes);
-    ASSERT_TRUE(headers.has_value());
-    EXPECT_EQ(headers->NumberOfSections, 3);
-    const auto section = FindResourceSection(ByteReader(bytes), *headers);
-    ASSERT_TRUE(section.has_value());
-    EXPECT_EQ(section->Index, 1u);
-    EXPECT_EQ(section->PointerToRawData, 0x200u);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
-// The bounds-checked reader and writer, the checked arithmetic and RoundUp.
+// The bounds-checked reader and writer, and the checked arithmetic.
 #include "acWorkRes/byte_reader.h"
 #include "acWorkRes/checked_math.h"
-#include "acWorkRes/section_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -54,17 +53,6 @@ TEST(CheckedMath, RefusesResultsOutside32Bits) {
     EXPECT_EQ(CheckedOffset(0x1000, -0x1000), 0u);
     EXPECT_EQ(CheckedOffset(0x1000, -0x1001), std::nullopt);
     EXPECT_EQ(CheckedOffset(0xFFFFF000u, 0x1000), std::nullopt);
-}
-
-TEST(RoundUp, RoundsToAnyUnitAndRefusesZeroAndOverflow) {
-    EXPECT_EQ(RoundUp(0, 0x200), 0u);
-    EXPECT_EQ(RoundUp(1, 0x200), 0x200u);
-    EXPECT_EQ(RoundUp(0x200, 0x200), 0x200u);
-    EXPECT_EQ(RoundUp(0x1234, 0x1000), 0x2000u);
-    EXPECT_EQ(RoundUp(7, 3), 9u); // units need not be powers of two
-    EXPECT_EQ(RoundUp(5, 0), std::nullopt);
-    EXPECT_EQ(RoundUp(0xFFFFFFFFu, 4), std::nullopt);
-    EXPECT_EQ(RoundUp(0xFFFFFFFCu, 4), 0xFFFFFFFCu);
 }
 
 } // namespace

@@ -188,27 +188,13 @@ TEST(ChildIndex, LeavesAndShortListsAreNotIndexed) {
         ExpectSameAsWalk(*type, id);
 }
 
-class LongModuleTest : public ::testing::Test {
+class LongModuleTest : public TemplateUpdateTest {
 protected:
-    void SetUp() override {
-        path_ = scratch_.Path("module.dll");
-        WriteFile(path_, TemplateModule().Bytes());
-        handle_ = BeginResourceUpdate(U16(path_), false);
-        ASSERT_NE(handle_, nullptr);
-    }
-    void TearDown() override {
-        if (handle_)
-            EndResourceUpdate(handle_, true);
-    }
     bool Put(const ResourceId& type, const ResourceId& name, std::uint8_t value) {
         const std::vector<std::uint8_t> data(1 + value % 7, value);
         return UpdateResourceItem(handle_, type, name, 1049, data.data(),
                                   static_cast<std::uint32_t>(data.size()));
     }
-
-    ScratchFolder scratch_;
-    fs::path path_;
-    ResourceUpdateHandle* handle_ = nullptr;
 };
 
 struct KeyOrder {

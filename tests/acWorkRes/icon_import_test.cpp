@@ -103,15 +103,6 @@ std::vector<std::uint8_t> GroupListing(const std::vector<std::uint16_t>& ids) {
     return GroupDirectory(images, ids);
 }
 
-std::string Label(const TResItem& node) {
-    if (!node.IsNamed())
-        return std::to_string(node.Id);
-    std::string text = "\"";
-    for (char16_t c : node.Name)
-        text += static_cast<char>(c);
-    return text + "\"";
-}
-
 // A line of pecheck.py's resource walk.
 std::string Res(const std::string& type, const std::string& name, int language, std::size_t size) {
     return "res " + type + " " + name + " " + std::to_string(language) + " " + std::to_string(size);

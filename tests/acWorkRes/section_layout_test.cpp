@@ -150,5 +150,16 @@ TEST(SectionLayout, RefusesTreesItCannotWriteFaithfully) {
     EXPECT_FALSE(ComputeSectionSizes(*bigLeaf, sizes));
 }
 
+TEST(RoundUp, RoundsToAnyUnitAndRefusesZeroAndOverflow) {
+    EXPECT_EQ(RoundUp(0, 0x200), 0u);
+    EXPECT_EQ(RoundUp(1, 0x200), 0x200u);
+    EXPECT_EQ(RoundUp(0x200, 0x200), 0x200u);
+    EXPECT_EQ(RoundUp(0x1234, 0x1000), 0x2000u);
+    EXPECT_EQ(RoundUp(7, 3), 9u); // units need not be powers of two
+    EXPECT_EQ(RoundUp(5, 0), std::nullopt);
+    EXPECT_EQ(RoundUp(0xFFFFFFFFu, 4), std::nullopt);
+    EXPECT_EQ(RoundUp(0xFFFFFFFCu, 4), 0xFFFFFFFCu);
+}
+
 } // namespace
 } // namespace acWorkRes

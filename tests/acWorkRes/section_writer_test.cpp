@@ -195,15 +195,6 @@ std::string Sum(const std::uint8_t* data, std::uint32_t size) {
     return std::to_string(sum);
 }
 
-std::string Label(const TResItem& node) {
-    if (!node.IsNamed())
-        return std::to_string(node.Id);
-    std::string text;
-    for (char16_t c : node.Name)
-        text += c < 0x80 ? static_cast<char>(c) : '?';
-    return "\"" + text + "\"";
-}
-
 // "type/name/language:size:checksum" of every leaf, read back through a fresh update.
 std::vector<std::string> ReadBack(const fs::path& path) {
     std::vector<std::string> out;
@@ -522,18 +513,6 @@ TEST(SectionWriter, EveryFailingFileOperationLeavesAWholeModule) {
         if (!failed)
             break;
     }
-}
-
-TEST(ImageChecksum, FoldsCarriesAndCountsAnOddLastByte) {
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{}), 0u);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0xFF, 0xFF}), 0xFFFFu + 2);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0xFF, 0xFF, 0x02, 0x00}), 0x0002u + 4);
-    EXPECT_EQ(ImageChecksum(std::vector<std::uint8_t>{0x01, 0x02, 0x03}), 0x0204u + 3);
-    const auto module = TemplateModule().Bytes();
-    auto zeroed = module;
-    for (int k = 0; k < 4; ++k)
-        zeroed[kCheckSumAt + k] = 0;
-    EXPECT_EQ(ImageChecksum(zeroed), ReferenceChecksum(module));
 }
 
 TEST(ResizeFileRegion, MovesTheTailBothWaysAndExtendsShortFiles) {

@@ -1,13 +1,7 @@
 #include "test_modules.h"
 
-#include "platform/platform.h"
-
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace acWorkResTest {
@@ -205,87 +199,26 @@ std::vector<std::uint8_t> WithChecksum(std::vector<std::uint8_t> module) {
     return module;
 }
 
-namespace {
-
-void SetTempEnvironment(const std::string* value) {
-#ifdef _WIN32
-    _putenv_s("TMP", value ? value->c_str() : "");
-#else
-    if (value)
-        setenv("TMPDIR", value->c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-#endif
+void TemplateUpdateTest::SetUp() {
+    path_ = scratch_.Path("module.dll");
+    WriteFile(path_, TemplateModule().Bytes());
+    handle_ = acWorkRes::BeginResourceUpdate(U16(path_), false);
+    ASSERT_NE(handle_, nullptr);
 }
 
-const char* TempVariable() {
-#ifdef _WIN32
-    return "TMP";
-#else
-    return "TMPDIR";
-#endif
-}
-
-} // namespace
-
-ScratchFolder::ScratchFolder() {
-    static std::atomic<unsigned> counter{0};
-    root_ = fs::temp_directory_path() / ("ksb-acWorkRes-" + std::to_string(platform::ProcessId()) +
-                                         "-" + std::to_string(counter++));
-    fs::remove_all(root_);
-    fs::create_directories(TempFolder());
-    if (const char* old = std::getenv(TempVariable())) {
-        hadOldTemp_ = true;
-        oldTemp_ = old;
+void TemplateUpdateTest::TearDown() {
+    if (handle_) {
+        EXPECT_TRUE(acWorkRes::EndResourceUpdate(handle_, true));
     }
-    const std::string folder = TempFolder().string();
-    SetTempEnvironment(&folder);
 }
 
-ScratchFolder::~ScratchFolder() {
-    SetTempEnvironment(hadOldTemp_ ? &oldTemp_ : nullptr);
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-}
-
-std::vector<fs::path> ScratchFolder::TempFiles() const {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(TempFolder())) {
-        if (entry.path().filename().string().rfind("$kiv$res$", 0) == 0)
-            files.push_back(entry.path());
-    }
-#ifndef _WIN32
-    // Nameless files (O_TMPFILE) show in /proc as "<folder>/#<inode> (deleted)".
-    const std::string prefix = TempFolder().string() + "/#";
-    const std::string suffix = " (deleted)";
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ignored)) {
-        const std::string target = fs::read_symlink(entry.path(), ignored).string();
-        if (target.starts_with(prefix) && target.ends_with(suffix))
-            files.push_back(entry.path());
-    }
-#endif
-    return files;
-}
-
-std::size_t ScratchFolder::TempFileCount() const {
-    return TempFiles().size();
-}
-
-void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-}
-
-std::u16string U16(const fs::path& path) {
-    return path.u16string();
+std::string Label(const acWorkRes::TResItem& node) {
+    if (!node.IsNamed())
+        return std::to_string(node.Id);
+    std::string text;
+    for (char16_t c : node.Name)
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    return "\"" + text + "\"";
 }
 
 namespace {

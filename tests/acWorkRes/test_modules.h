@@ -1,8 +1,12 @@
 // Small PE32 modules for the updater's tests, built from a field table (the
 // template module's by default) without going through the code under test,
-// plus the helpers the tests share: a scratch folder, byte comparisons with
+// plus the helpers the tests share: byte comparisons with
 // hex context, the pefile checker.
 #pragma once
+
+#include "acWorkRes/acWorkRes.h"
+#include "acWorkRes/resource_tree.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -91,32 +95,30 @@ std::uint32_t ReferenceChecksum(std::span<const std::uint8_t> file);
 // `module` with its CheckSum set to ReferenceChecksum.
 std::vector<std::uint8_t> WithChecksum(std::vector<std::uint8_t> module);
 
-// A folder of its own for one test, removed afterwards. It also becomes the
-// updater's temporary folder while it lives, so that temporary files can be
-// counted.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+// A scratch folder whose "tmp" is the updater's temporary folder while it
+// lives, and the file helpers.
+struct ScratchFolder : ksbtest::TempScratchFolder {
+    ScratchFolder() : TempScratchFolder("acWorkRes") {}
+};
+using ksbtest::ReadFile;
+using ksbtest::U16;
+using ksbtest::WriteFile;
 
-    fs::path Path(const std::string& name) const { return root_ / name; }
-    fs::path TempFolder() const { return root_ / "tmp"; }
-    // The updater's temporary files there that exist: by name, and on Linux
-    // the nameless ones this process holds open (as /proc/self/fd paths).
-    std::vector<fs::path> TempFiles() const;
-    std::size_t TempFileCount() const;
+// An update opened on a copy of the template module in a scratch folder,
+// discarded when the test ends unless the test has ended it.
+class TemplateUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
 
-private:
-    fs::path root_;
-    std::string oldTemp_;
-    bool hadOldTemp_ = false;
+    ScratchFolder scratch_;
+    fs::path path_;
+    acWorkRes::ResourceUpdateHandle* handle_ = nullptr;
 };
 
-void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes);
-std::vector<std::uint8_t> ReadFile(const fs::path& path);
-std::u16string U16(const fs::path& path);
+// A tree node's name as the tests print it: its number, or its name in
+// double quotes ("?" for each character outside ASCII).
+std::string Label(const acWorkRes::TResItem& node);
 
 // Compares whole byte strings; on a difference, the first differing offset
 // with 16 bytes of hex context from each side.

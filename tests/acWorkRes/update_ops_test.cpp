@@ -13,15 +13,6 @@ namespace {
 
 using namespace acWorkResTest;
 
-std::string Label(const TResItem& node) {
-    if (!node.IsNamed())
-        return std::to_string(node.Id);
-    std::string text = "\"";
-    for (char16_t c : node.Name)
-        text += static_cast<char>(c);
-    return text + "\"";
-}
-
 // Every leaf as "type/name/language:size", in list order, after checking
 // that each directory's counts match its list and its named children lead.
 void Collect(const TResItem& dir, const std::string& path, std::vector<std::string>& out) {
@@ -45,16 +36,8 @@ void Collect(const TResItem& dir, const std::string& path, std::vector<std::stri
     EXPECT_EQ(dir.IdCount, ids) << path;
 }
 
-class UpdateTest : public ::testing::Test {
+class UpdateTest : public TemplateUpdateTest {
 protected:
-    void SetUp() override {
-        path_ = scratch_.Path("module.dll");
-        WriteFile(path_, TemplateModule().Bytes());
-        handle_ = BeginResourceUpdate(U16(path_), false);
-        ASSERT_NE(handle_, nullptr);
-    }
-    void TearDown() override { EXPECT_TRUE(EndResourceUpdate(handle_, true)); }
-
     bool Put(const ResourceId& type, const ResourceId& name, std::uint16_t language,
              const std::vector<std::uint8_t>& data) {
         return UpdateResourceItem(handle_, type, name, language, data.data(),
@@ -90,10 +73,6 @@ protected:
         }
         return std::string(bytes.begin(), bytes.end());
     }
-
-    ScratchFolder scratch_;
-    fs::path path_;
-    ResourceUpdateHandle* handle_ = nullptr;
 };
 
 TEST_F(UpdateTest, DataUpToTheThresholdIsCopiedLargerDataWaitsInATemporaryFile) {

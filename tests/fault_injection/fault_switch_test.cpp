@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fstream>
 
 namespace {
 
@@ -27,32 +26,17 @@ constexpr std::uint32_t kDiskFull = ENOSPC;
 
 namespace fs = std::filesystem;
 
-std::u16string U16(const fs::path& path) {
-    return platform::Utf8ToUtf16(path.string());
-}
+using ksbtest::U16;
 
 // Switches the injection off whatever happens in a test.
 class FaultSwitchTest : public testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = ksbtest::PrivateTempFolder() / "switch";
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override {
-        FailNthOperation(0);
-        fs::remove_all(folder_);
-    }
-    fs::path Path(const std::string& name) const { return folder_ / name; }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(Path(name), std::ios::binary) << text;
-    }
-    std::string Read(const std::string& name) {
-        std::ifstream in(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    void TearDown() override { FailNthOperation(0); }
+    fs::path Path(const std::string& name) const { return scratch_.Path(name); }
+    void Write(const std::string& name, const std::string& text) { scratch_.Write(name, text); }
+    std::string Read(const std::string& name) { return scratch_.Read(name); }
 
-    fs::path folder_;
+    ksbtest::ScratchFolder scratch_{"switch", ksbtest::PrivateTempFolder()};
 };
 
 TEST_F(FaultSwitchTest, OnlyTheNthCountedOperationFails) {

@@ -3,8 +3,6 @@
 #include "platform/platform.h"
 #include "support/temp_environment.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace sweep {
@@ -15,32 +13,24 @@ Snapshot TakeSnapshot(const fs::path& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(folder, ignored)) {
         if (!entry.is_regular_file())
             continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[fs::relative(entry.path(), folder).generic_string()] = {
-            std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        files[fs::relative(entry.path(), folder).generic_string()] =
+            ksbtest::ReadFile(entry.path());
     }
     return files;
 }
 
-ExampleProgram::ExampleProgram() {
-    static int made = 0;
-    root_ = ksbtest::PrivateTempFolder() / ("program-" + std::to_string(++made));
+ExampleProgram::ExampleProgram() : ScratchFolder("program", ksbtest::PrivateTempFolder()) {
     Reset();
 }
 
-ExampleProgram::~ExampleProgram() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-}
-
 std::u16string ExampleProgram::Folder() const {
-    return platform::Utf8ToUtf16(root_.string()) + u"/";
+    return platform::Utf8ToUtf16(Root().string()) + u"/";
 }
 
 void ExampleProgram::Reset() {
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    fs::copy(fs::path(KSB_SOURCE_DIR) / "examples" / "Files", root_ / "Files",
+    fs::remove_all(Root());
+    fs::create_directories(Root());
+    fs::copy(fs::path(KSB_SOURCE_DIR) / "examples" / "Files", Root() / "Files",
              fs::copy_options::recursive);
 }
 
@@ -55,8 +45,8 @@ void ExpectNothingLeftOpen(std::size_t descriptors, const std::string& when) {
     EXPECT_EQ(ksbtest::OpenDescriptorCount(), descriptors) << "descriptors left open " << when;
     for (const std::string& file : ksbtest::MappedFilesBelow(ksbtest::PrivateTempFolder()))
         ADD_FAILURE() << file << " still mapped " << when;
-    for (const std::string& file : ksbtest::UpdaterTempFiles(ksbtest::PrivateTempFolder()))
-        ADD_FAILURE() << "temporary file " << file << " left " << when;
+    for (const fs::path& file : ksbtest::UpdaterTempFiles(ksbtest::PrivateTempFolder()))
+        ADD_FAILURE() << "temporary file " << file.string() << " left " << when;
 }
 
 std::string Utf8(std::u16string_view text) {

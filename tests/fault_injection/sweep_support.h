@@ -4,6 +4,7 @@
 #pragma once
 
 #include "skin/build_driver.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -24,21 +25,14 @@ Snapshot TakeSnapshot(const fs::path& folder);
 
 // A program folder below the private temporary folder, holding a copy of
 // examples/Files; removed when it goes.
-class ExampleProgram {
+class ExampleProgram : public ksbtest::ScratchFolder {
 public:
     ExampleProgram();
-    ~ExampleProgram();
-    ExampleProgram(const ExampleProgram&) = delete;
-    ExampleProgram& operator=(const ExampleProgram&) = delete;
 
-    const fs::path& Root() const { return root_; }
-    // The folder as the program sees it, ending in a separator.
+    // The folder as the program sees it, ending in "/".
     std::u16string Folder() const;
     // Back to a fresh copy of the example: Files\ only.
     void Reset();
-
-private:
-    fs::path root_;
 };
 
 class KeptLog final : public skin::BuildLog {

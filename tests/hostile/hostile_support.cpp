@@ -1,41 +1,10 @@
 #include "hostile_support.h"
 
-#include "platform/platform.h"
 #include "skin/template_module.h"
-#include "support/temp_environment.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace hostile {
-
-Scratch::Scratch() {
-    static unsigned made = 0;
-    root_ = ksbtest::PrivateTempFolder() / ("scratch-" + std::to_string(++made));
-    fs::create_directories(root_);
-}
-
-Scratch::~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-}
-
-void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::u16string U16(const fs::path& path) {
-    return platform::Utf8ToUtf16(path.string());
-}
 
 void Put16(Bytes& bytes, std::size_t at, std::uint16_t value) {
     if (bytes.size() < at + 2)

@@ -3,6 +3,9 @@
 // section of the test's choosing, and the outcome of an update on a file.
 #pragma once
 
+#include "support/temp_environment.h"
+#include "tests/support/scratch.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -29,22 +32,14 @@ constexpr std::size_t kRsrcRawPointerAt = kSectionTable + 20;
 constexpr std::uint32_t kRsrcAddress = 0x1000;
 constexpr std::uint32_t kRsrcOffset = 0x200;
 
-// A folder of its own for one test, removed with it.
-class Scratch {
-public:
-    Scratch();
-    ~Scratch();
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    fs::path Path(const std::string& name) const { return root_ / name; }
-
-private:
-    fs::path root_;
+// A folder of its own for one test, below the program's private temporary
+// folder, removed with it; and the file helpers.
+struct Scratch : ksbtest::ScratchFolder {
+    Scratch() : ScratchFolder("scratch", ksbtest::PrivateTempFolder()) {}
 };
-
-void WriteFile(const fs::path& path, std::span<const std::uint8_t> bytes);
-Bytes ReadFile(const fs::path& path);
-std::u16string U16(const fs::path& path);
+using ksbtest::ReadFile;
+using ksbtest::U16;
+using ksbtest::WriteFile;
 
 void Put16(Bytes& bytes, std::size_t at, std::uint16_t value);
 void Put32(Bytes& bytes, std::size_t at, std::uint32_t value);

@@ -7,49 +7,33 @@ Usage: cross_check.py --linux EXE --windows EXE.exe --load-strings load_strings.
 
 import argparse
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+
 ARGS = None
 
 
 def build(exe, wine):
-    root = tempfile.mkdtemp(prefix="ksb-cross-")
-    local = os.path.join(root, os.path.basename(exe))
-    shutil.copy2(exe, local)
-    shutil.copytree(EXAMPLE_FILES, os.path.join(root, "Files"))
-    cmd = ([wine] if wine else []) + [local, "build"]
-    env = dict(os.environ, WINEDEBUG="-all")
-    subprocess.run(cmd, cwd=root, env=env, check=True, capture_output=True, timeout=300)
-    modules = {}
-    for name in sorted(os.listdir(os.path.join(root, "_skin"))):
-        with open(os.path.join(root, "_skin", name), "rb") as f:
-            modules[name] = f.read()
-    return root, modules
-
-
-def first_difference(a, b):
-    for i, (x, y) in enumerate(zip(a, b)):
-        if x != y:
-            return i
-    return min(len(a), len(b))
+    """A program folder with the example skin, built: (the folder, {name: module})."""
+    pf = programs.ProgramFolder(exe, wine, example=True, prefix="ksb-cross-")
+    rc, out, err = pf.run("build", timeout=300)
+    assert rc == 0, err
+    return pf, programs.tree(pf.path("_skin"))
 
 
 class CrossBuild(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.linux_root, cls.linux = build(ARGS.linux, None)
-        cls.windows_root, cls.windows = build(ARGS.windows, ARGS.wine)
+        cls.linux_folder, cls.linux = build(ARGS.linux, None)
+        cls.windows_folder, cls.windows = build(ARGS.windows, ARGS.wine)
 
     @classmethod
     def tearDownClass(cls):
-        shutil.rmtree(cls.linux_root, ignore_errors=True)
-        shutil.rmtree(cls.windows_root, ignore_errors=True)
+        cls.linux_folder.cleanup()
+        cls.windows_folder.cleanup()
 
     def test_modules_are_byte_identical(self):
         self.assertEqual(sorted(self.linux), ["brel_pics.dll", "tavo_pics.dll", "vistel.dll"])
@@ -57,14 +41,13 @@ class CrossBuild(unittest.TestCase):
         for name, data in self.linux.items():
             other = self.windows[name]
             if data != other:
-                at = first_difference(data, other)
+                at = programs.first_difference(data, other)
                 self.fail("%s differs first at 0x%x: %s / %s" % (
                     name, at, data[at:at + 16].hex(), other[at:at + 16].hex()))
 
     def strings(self, module, count):
-        path = os.path.join(self.windows_root, "_skin", module)
-        cmd = [ARGS.wine, ARGS.load_strings, path, "1", str(count)]
-        p = subprocess.run(cmd, env=dict(os.environ, WINEDEBUG="-all"), capture_output=True, timeout=120)
+        path = self.windows_folder.path("_skin", module)
+        p = programs.run(ARGS.load_strings, [path, "1", str(count)], None, ARGS.wine, timeout=120)
         self.assertEqual(p.returncode, 0, p.stderr)
         return p.stdout.decode("utf-8").replace("\r\n", "\n").split("\n")[:count]
 

@@ -16,15 +16,16 @@ import signal
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
-import pefile
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import (EXAMPLE_FILES, LANG, RT_GROUP_ICON, RT_ICON, RT_RCDATA,  # noqa: E402
+                      RT_STRING, SOURCE_DIR, icon_images, string_block)
+from programs import read as read_bytes  # noqa: E402
 
 ARGS = None
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
 SEPARATOR = "=" * 37
 TARGETS = [
     ("vistel.rc", "vistel.dll"),
@@ -36,55 +37,12 @@ TARGETS = [
     ("marvet.rc", "marvet_pics.dll"),
     ("polden.rc", "polden_pics.dll"),
 ]
-RT_ICON, RT_STRING, RT_RCDATA, RT_GROUP_ICON = 3, 6, 10, 14
-LANG = 1049
 
 
-class ProgramFolder:
-    """A temporary program folder holding a copy of the program."""
-
-    def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="ksb-it-")
-        self.exe = os.path.join(self.root, os.path.basename(ARGS.exe))
-        shutil.copy2(ARGS.exe, self.exe)
-
-    def cleanup(self):
-        shutil.rmtree(self.root, ignore_errors=True)
-
-    def path(self, *parts):
-        return os.path.join(self.root, *parts)
-
-    def log_path(self, relative):
-        """A path as the program writes it in its log."""
-        if ARGS.wine:
-            return "Z:" + self.root.replace("/", "\\") + "\\" + relative
-        return self.root + "/" + relative.replace("\\", "/")
-
-    def write(self, relative, data):
-        full = self.path(*relative.split("\\"))
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "wb") as f:
-            f.write(data.encode("utf-8") if isinstance(data, str) else data)
-        return full
-
-    def run(self, *args, timeout=120):
-        cmd = ([ARGS.wine] if ARGS.wine else []) + [self.exe] + list(args)
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)
-        env.pop("WAYLAND_DISPLAY", None)
-        env["WINEDEBUG"] = "-all"
-        p = subprocess.run(cmd, cwd=self.root, env=env, capture_output=True, timeout=timeout)
-        out = p.stdout.decode("utf-8").replace("\r\n", "\n")
-        return p.returncode, out.splitlines(), p.stderr.decode("utf-8", "replace")
-
-    def module(self, name):
-        with open(self.path("_skin", name), "rb") as f:
-            return f.read()
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
+def resources(data):
+    """{(type, name, lang): bytes} of a module, after checking that pefile
+    parses it and that the stored CheckSum is right."""
+    return programs.resources(data, check=True)
 
 
 def template_bytes():
@@ -101,56 +59,15 @@ def not_found_lines(pf, present=()):
     return lines
 
 
-def string_block(texts):
-    """The RT_STRING block as the build writes it: entry 0, the texts, completion."""
-    out = struct.pack("<H", 0)
-    for t in texts:
-        units = t.encode("utf-16-le")
-        out += struct.pack("<H", len(units) // 2) + units
-    for _ in range(len(texts) + 1, 16):
-        out += struct.pack("<H", 0)
-    return out
-
-
-def resources(data):
-    """{(type, name, lang): bytes} of a module, read through pefile, after
-    checking that pefile parses it and that the stored CheckSum is right."""
-    pe = pefile.PE(data=data)
-    assert pe.OPTIONAL_HEADER.Magic == 0x10B
-    assert pe.OPTIONAL_HEADER.CheckSum == pe.generate_checksum(), "checksum"
-    result = {}
-    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
-        return result
-    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        tkey = str(t.name) if t.name is not None else t.id
-        for n in t.directory.entries:
-            nkey = str(n.name) if n.name is not None else n.id
-            for lang in n.directory.entries:
-                e = lang.data.struct
-                result[(tkey, nkey, lang.id)] = pe.get_data(e.OffsetToData, e.Size)
-    return result
-
-
-def icon_images(ico):
-    count = struct.unpack_from("<H", ico, 4)[0]
-    images = []
-    for k in range(count):
-        size, offset = struct.unpack_from("<II", ico, 6 + 16 * k + 8)
-        images.append((ico[6 + 16 * k: 6 + 16 * k + 12], ico[offset: offset + size]))
-    return ico[:6], images
-
-
 class CliCase(unittest.TestCase):
     def setUp(self):
-        self.pf = ProgramFolder()
+        self.pf = programs.ProgramFolder(ARGS.exe, ARGS.wine, prefix="ksb-it-")
 
     def tearDown(self):
         self.pf.cleanup()
 
     def check_icon(self, res, group_name, ico_path, first_id):
-        with open(ico_path, "rb") as f:
-            ico = f.read()
-        header, images = icon_images(ico)
+        header, images = icon_images(read_bytes(ico_path))
         group = res[(RT_GROUP_ICON, group_name, LANG)]
         self.assertEqual(group[:6], header)
         self.assertEqual(len(group), 6 + 14 * len(images))
@@ -359,7 +276,7 @@ class Failures(CliCase):
             for n in files:
                 full = os.path.join(d, n)
                 originals[os.path.relpath(full, self.pf.path("Files"))] = hashlib.sha256(read_bytes(full)).digest()
-        cmd = ([ARGS.wine] if ARGS.wine else []) + [self.pf.exe, "/used"]
+        cmd = programs.command(self.pf.exe, ARGS.wine, ["/used"])
         for _ in range(20):
             p = subprocess.Popen(cmd, cwd=self.pf.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(rnd.uniform(0.0, 0.15))

@@ -60,13 +60,8 @@ class FailureCase(test_cli.CliCase):
         return at
 
     def run_env(self, extra_env=None, preexec=None, *args):
-        cmd = ([test_cli.ARGS.wine] if test_cli.ARGS.wine else []) + [self.pf.exe] + list(args or ["b"])
-        env = dict(os.environ, WINEDEBUG="-all")
-        env.pop("DISPLAY", None)
-        env.update(extra_env or {})
-        p = subprocess.run(cmd, cwd=self.pf.root, env=env, capture_output=True, timeout=120,
-                           preexec_fn=preexec)
-        return p.returncode, p.stdout.decode().replace("\r\n", "\n").splitlines(), p.stderr.decode().strip()
+        rc, out, err = self.pf.run(*(args or ["b"]), env=extra_env, preexec=preexec)
+        return rc, out, err.strip()
 
     def skip_error_box(self):
         """The Windows program reports an error in its error box, which waits

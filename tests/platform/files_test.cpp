@@ -1,7 +1,7 @@
 // Opening, creating, reading and writing files, and the sharing rules that
 // keep a second opener out of a file under update.
 #include "platform/platform.h"
-#include "tests/platform/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 
 namespace {
 
-using ksbtest::Bytes;
-using ksbtest::ReadBytes;
+using ksbtest::BytesOf;
+using ksbtest::ReadText;
 using ksbtest::ScratchFolder;
-using ksbtest::WriteBytes;
+using ksbtest::WriteFile;
 using platform::File;
 using platform::OpenMode;
 
@@ -26,16 +26,16 @@ TEST(Files, CreateWriteReadAndResize) {
     {
         File file = platform::CreateAnew(path);
         ASSERT_TRUE(file.IsOpen()) << platform::LastError();
-        auto payload = Bytes("0123456789");
+        auto payload = BytesOf("0123456789");
         ASSERT_TRUE(file.WriteAt(0, payload));
-        ASSERT_TRUE(file.WriteAt(20, Bytes("XY")));
+        ASSERT_TRUE(file.WriteAt(20, BytesOf("XY")));
         std::uint64_t size = 0;
         ASSERT_TRUE(file.GetSize(size));
         EXPECT_EQ(size, 22u);
 
         std::vector<std::uint8_t> part(4);
         ASSERT_TRUE(file.ReadAt(3, part));
-        EXPECT_EQ(part, Bytes("3456"));
+        EXPECT_EQ(part, BytesOf("3456"));
 
         ASSERT_TRUE(file.SetSize(30)); // extends with zeros
         std::vector<std::uint8_t> all;
@@ -48,14 +48,14 @@ TEST(Files, CreateWriteReadAndResize) {
 
         ASSERT_TRUE(file.SetSize(5)); // cuts
         ASSERT_TRUE(file.ReadAll(all));
-        EXPECT_EQ(all, Bytes("01234"));
+        EXPECT_EQ(all, BytesOf("01234"));
     }
-    EXPECT_EQ(ReadBytes(dir.Native(u"data.bin")), "01234");
+    EXPECT_EQ(ReadText(dir.Native(u"data.bin")), "01234");
 }
 
 TEST(Files, ReadPastTheEndFails) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"short.bin"), "abc");
+    WriteFile(dir.Native(u"short.bin"), "abc");
     File file = platform::OpenExisting(dir.Path(u"short.bin"), OpenMode::ReadShareRead);
     ASSERT_TRUE(file);
     std::vector<std::uint8_t> out(4);
@@ -72,7 +72,7 @@ TEST(Files, ReadPastTheEndFails) {
 
 TEST(Files, CreateAnewDiscardsTheOldContent) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"old.bin"), "old content here");
+    WriteFile(dir.Native(u"old.bin"), "old content here");
     File file = platform::CreateAnew(dir.Path(u"old.bin"));
     ASSERT_TRUE(file);
     std::uint64_t size = 1;
@@ -104,26 +104,26 @@ TEST(Files, MissingFilesAndFoldersGiveClearCodes) {
 
 TEST(Files, ReadOnlyFilesRefuseWriters) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"ro.bin"), "keep me");
+    WriteFile(dir.Native(u"ro.bin"), "keep me");
     ksbtest::MakeReadOnly(dir.Native(u"ro.bin"));
 
     EXPECT_FALSE(platform::OpenExisting(dir.Path(u"ro.bin"), OpenMode::ExclusiveReadWrite));
     EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
     EXPECT_FALSE(platform::CreateAnew(dir.Path(u"ro.bin")));
     EXPECT_EQ(platform::LastError(), platform::kErrorAccessDenied);
-    EXPECT_EQ(ReadBytes(dir.Native(u"ro.bin")), "keep me");
+    EXPECT_EQ(ReadText(dir.Native(u"ro.bin")), "keep me");
 
     File reader = platform::OpenExisting(dir.Path(u"ro.bin"), OpenMode::ReadShareRead);
     ASSERT_TRUE(reader);
     std::vector<std::uint8_t> all;
     ASSERT_TRUE(reader.ReadAll(all));
-    EXPECT_EQ(all, Bytes("keep me"));
+    EXPECT_EQ(all, BytesOf("keep me"));
 }
 
 TEST(Files, ExclusiveOpenKeepsEveryOtherOpenerOut) {
     ScratchFolder dir;
     std::u16string path = dir.Path(u"module.dll");
-    WriteBytes(dir.Native(u"module.dll"), "module bytes");
+    WriteFile(dir.Native(u"module.dll"), "module bytes");
 
     File held = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
     ASSERT_TRUE(held) << platform::LastError();
@@ -152,7 +152,7 @@ TEST(Files, ExclusiveOpenKeepsEveryOtherOpenerOut) {
 TEST(Files, SharedReadersMeetButKeepAWriterOut) {
     ScratchFolder dir;
     std::u16string path = dir.Path(u"script.txt");
-    WriteBytes(dir.Native(u"script.txt"), "text");
+    WriteFile(dir.Native(u"script.txt"), "text");
 
     File first = platform::OpenExisting(path, OpenMode::ReadShareRead);
     File second = platform::OpenExisting(path, OpenMode::ReadShareRead);
@@ -161,7 +161,7 @@ TEST(Files, SharedReadersMeetButKeepAWriterOut) {
     EXPECT_FALSE(platform::OpenExisting(path, OpenMode::ExclusiveReadWrite));
     EXPECT_EQ(platform::LastError(), platform::kErrorSharingViolation);
     EXPECT_FALSE(platform::CreateAnew(path));
-    EXPECT_EQ(ReadBytes(dir.Native(u"script.txt")), "text");
+    EXPECT_EQ(ReadText(dir.Native(u"script.txt")), "text");
 }
 
 #ifndef _WIN32
@@ -169,7 +169,7 @@ TEST(Files, SharedReadersMeetButKeepAWriterOut) {
 TEST(Files, ExclusiveOpenKeepsAnotherProcessOut) {
     ScratchFolder dir;
     std::u16string path = dir.Path(u"module.dll");
-    WriteBytes(dir.Native(u"module.dll"), "module bytes");
+    WriteFile(dir.Native(u"module.dll"), "module bytes");
     File held = platform::OpenExisting(path, OpenMode::ExclusiveReadWrite);
     ASSERT_TRUE(held);
 
@@ -222,10 +222,10 @@ TEST(Files, TemporaryFilesLeaveNothingWhenClosed) {
     {
         File temp = platform::CreateTempFile(name);
         ASSERT_TRUE(temp) << platform::LastError();
-        ASSERT_TRUE(temp.WriteAt(0, Bytes("large data")));
+        ASSERT_TRUE(temp.WriteAt(0, BytesOf("large data")));
         std::vector<std::uint8_t> back;
         ASSERT_TRUE(temp.ReadAll(back));
-        EXPECT_EQ(back, Bytes("large data"));
+        EXPECT_EQ(back, BytesOf("large data"));
         EXPECT_FALSE(platform::OpenExisting(dir.Path(u"$kiv$res$test$"), OpenMode::ReadShareRead));
     }
     EXPECT_TRUE(ksbtest::fs::is_empty(dir.Native(u"")));
@@ -238,9 +238,9 @@ TEST(Files, TemporaryFilesLeaveNothingWhenClosed) {
 TEST(Files, TemporaryFilesPassPlantedNamesBy) {
     ScratchFolder dir;
     std::string planted = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$planted$"));
-    WriteBytes(planted, "someone else's");
+    WriteFile(planted, "someone else's");
     auto victim = dir.Native(u"victim.txt");
-    WriteBytes(victim, "victim");
+    WriteFile(victim, "victim");
     std::string link = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$link$"));
     ksbtest::fs::create_symlink(victim, link);
     std::string dangling = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$dangling$"));
@@ -248,10 +248,10 @@ TEST(Files, TemporaryFilesPassPlantedNamesBy) {
     for (const std::string& name : {planted, link, dangling}) {
         File temp = platform::CreateTempFile(name);
         ASSERT_TRUE(temp) << name;
-        EXPECT_TRUE(temp.WriteAt(0, Bytes("mine")));
+        EXPECT_TRUE(temp.WriteAt(0, BytesOf("mine")));
     }
-    EXPECT_EQ(ReadBytes(planted), "someone else's");
-    EXPECT_EQ(ReadBytes(victim), "victim");
+    EXPECT_EQ(ReadText(planted), "someone else's");
+    EXPECT_EQ(ReadText(victim), "victim");
     EXPECT_TRUE(ksbtest::fs::is_symlink(link));
     EXPECT_FALSE(ksbtest::fs::exists(dir.Native(u"target.txt")));
 }
@@ -269,7 +269,7 @@ TEST(Files, TemporaryFilesAreThePrivateOfTheirOwner) {
 TEST(Files, TemporaryFilesReplaceAStaleOne) {
     ScratchFolder dir;
     std::string name = platform::Utf16ToAnsi(dir.Path(u"$kiv$res$stale$"));
-    WriteBytes(dir.Native(u"$kiv$res$stale$"), "stale");
+    WriteFile(dir.Native(u"$kiv$res$stale$"), "stale");
     File temp = platform::CreateTempFile(name);
     ASSERT_TRUE(temp);
     std::uint64_t size = 1;
@@ -291,8 +291,8 @@ TEST(ReadWholeFile, ReadsEveryByteAndAnEmptyFile) {
     std::string big(100000, '\0');
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7 + i / 251);
-    WriteBytes(dir.Native(u"big.bin"), big);
-    WriteBytes(dir.Native(u"empty.bin"), "");
+    WriteFile(dir.Native(u"big.bin"), big);
+    WriteFile(dir.Native(u"empty.bin"), "");
     for (OpenMode mode : {OpenMode::ReadShareRead, OpenMode::ReadShareReadWrite}) {
         platform::FileBytes bytes;
         ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"big.bin"), mode, bytes))
@@ -305,7 +305,7 @@ TEST(ReadWholeFile, ReadsEveryByteAndAnEmptyFile) {
 
 TEST(ReadWholeFile, FailsLikeAnOpenAndLeavesNothing) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"data.bin"), "payload");
+    WriteFile(dir.Native(u"data.bin"), "payload");
     platform::FileBytes bytes;
     ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"data.bin"), OpenMode::ReadShareRead, bytes));
 
@@ -332,9 +332,9 @@ TEST(ReadWholeFile, FailsLikeAnOpenAndLeavesNothing) {
 
 TEST(ReadWholeFile, OneBufferServesFileAfterFileOfAnySize) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"long.bin"), std::string(5000, 'L'));
-    WriteBytes(dir.Native(u"short.bin"), "short");
-    WriteBytes(dir.Native(u"longer.bin"), std::string(9000, 'M'));
+    WriteFile(dir.Native(u"long.bin"), std::string(5000, 'L'));
+    WriteFile(dir.Native(u"short.bin"), "short");
+    WriteFile(dir.Native(u"longer.bin"), std::string(9000, 'M'));
     platform::FileBytes bytes;
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"long.bin"), OpenMode::ReadShareRead, bytes));
@@ -362,12 +362,12 @@ TEST(ReadWholeFile, RefusesAFifoWithoutWaiting) {
 TEST(ReadWholeFile, ReadersShareAFile) {
     // Both descriptors were opened non-blocking; their reads still read it all.
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"shared.bin"), "shared");
+    WriteFile(dir.Native(u"shared.bin"), "shared");
     File first = platform::OpenExisting(dir.Path(u"shared.bin"), OpenMode::ReadShareRead);
     ASSERT_TRUE(first);
     std::vector<std::uint8_t> all;
     ASSERT_TRUE(first.ReadAll(all));
-    EXPECT_EQ(all, Bytes("shared"));
+    EXPECT_EQ(all, BytesOf("shared"));
     platform::FileBytes bytes;
     ASSERT_TRUE(platform::ReadWholeFile(dir.Path(u"shared.bin"), OpenMode::ReadShareRead, bytes));
     EXPECT_EQ(Text(bytes), "shared");

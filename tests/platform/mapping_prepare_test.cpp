@@ -1,13 +1,13 @@
 // The write hint of a mapping changes no byte, whatever range it is given,
 // and the view stays usable after it.
 #include "platform/platform.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -15,13 +15,12 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(MappingPrepareForWriting, ChangesNoByteForAnyRange) {
-    const fs::path path = fs::temp_directory_path() /
-                          ("ksb-prepare-" + std::to_string(platform::ProcessId()) + ".bin");
-    std::vector<char> content(3 * 4096 + 123);
+    const ksbtest::ScratchFolder scratch;
+    const fs::path path = scratch.Path("prepare.bin");
+    std::vector<std::uint8_t> content(3 * 4096 + 123);
     for (std::size_t i = 0; i < content.size(); ++i)
-        content[i] = static_cast<char>(i * 13 + 1);
-    std::ofstream(path, std::ios::binary)
-        .write(content.data(), static_cast<std::streamsize>(content.size()));
+        content[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    ksbtest::WriteFile(path, content);
     {
         platform::File file =
             platform::OpenExisting(path.u16string(), platform::OpenMode::ExclusiveReadWrite);
@@ -37,15 +36,9 @@ TEST(MappingPrepareForWriting, ChangesNoByteForAnyRange) {
         view.Data()[4096] = 'w'; // still writable
         content[4096] = 'w';
     }
-    {
-        // Closed before the file is removed: Windows keeps an open file.
-        std::ifstream in(path, std::ios::binary);
-        const std::vector<char> back((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_EQ(back, content);
-    }
+    EXPECT_EQ(ksbtest::ReadFile(path), content);
     platform::Mapping empty;
     empty.PrepareForWriting(0, 100); // no view: nothing to do
-    fs::remove(path);
 }
 
 } // namespace

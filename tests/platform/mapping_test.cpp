@@ -1,7 +1,7 @@
 // Whole-file mappings: writes through the view reach the file, and a file
 // that is resized is mapped again at its new size with its bytes kept.
 #include "platform/platform.h"
-#include "tests/platform/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,17 @@
 
 namespace {
 
-using ksbtest::Bytes;
-using ksbtest::ReadBytes;
+using ksbtest::BytesOf;
+using ksbtest::ReadText;
 using ksbtest::ScratchFolder;
-using ksbtest::WriteBytes;
+using ksbtest::WriteFile;
 using platform::File;
 using platform::Mapping;
 using platform::OpenMode;
 
 TEST(Mapping, WritesThroughTheViewReachTheFile) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"m.bin"), "abcdefgh");
+    WriteFile(dir.Native(u"m.bin"), "abcdefgh");
     {
         File file = platform::OpenExisting(dir.Path(u"m.bin"), OpenMode::ExclusiveReadWrite);
         ASSERT_TRUE(file);
@@ -33,14 +33,14 @@ TEST(Mapping, WritesThroughTheViewReachTheFile) {
         EXPECT_FALSE(view);
         EXPECT_EQ(view.Size(), 0u);
     }
-    EXPECT_EQ(ReadBytes(dir.Native(u"m.bin")), "AbcdefgH");
+    EXPECT_EQ(ReadText(dir.Native(u"m.bin")), "AbcdefgH");
 }
 
 TEST(Mapping, ResizeAndRemapKeepsTheBytes) {
     ScratchFolder dir;
     File file = platform::CreateAnew(dir.Path(u"grow.bin"));
     ASSERT_TRUE(file);
-    ASSERT_TRUE(file.WriteAt(0, Bytes("header")));
+    ASSERT_TRUE(file.WriteAt(0, BytesOf("header")));
 
     Mapping view = platform::MapWholeFile(file, true);
     ASSERT_TRUE(view);
@@ -91,7 +91,7 @@ TEST(Mapping, AnEmptyFileCannotBeMapped) {
 
 TEST(Mapping, ReadOnlyOpenGivesOnlyAReadOnlyView) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"icon.ico"), "icon data");
+    WriteFile(dir.Native(u"icon.ico"), "icon data");
     File file = platform::OpenExisting(dir.Path(u"icon.ico"), OpenMode::ReadShareReadWrite);
     ASSERT_TRUE(file);
     EXPECT_FALSE(platform::MapWholeFile(file, true));
@@ -103,7 +103,7 @@ TEST(Mapping, ReadOnlyOpenGivesOnlyAReadOnlyView) {
 
 TEST(Mapping, MovedMappingsKeepOneOwner) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"m.bin"), "xyz");
+    WriteFile(dir.Native(u"m.bin"), "xyz");
     File file = platform::OpenExisting(dir.Path(u"m.bin"), OpenMode::ExclusiveReadWrite);
     ASSERT_TRUE(file);
     Mapping a = platform::MapWholeFile(file, true);

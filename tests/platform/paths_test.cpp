@@ -1,6 +1,6 @@
 // Path parts, joining, folders and the copy and delete of single files.
 #include "platform/platform.h"
-#include "tests/platform/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 
 namespace {
 
-using ksbtest::ReadBytes;
+using ksbtest::ReadText;
 using ksbtest::ScratchFolder;
-using ksbtest::WriteBytes;
+using ksbtest::WriteFile;
 using ksbtest::fs::exists;
 
 TEST(PathParts, FolderEndsAtTheLastSeparatorOrColon) {
@@ -54,7 +54,7 @@ TEST(PathParts, JoinKeepsTheFolderAndMakesTheRelativePartNative) {
 
 TEST(Folders, ExistenceTellsFilesFromFolders) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"file.txt"), "x");
+    WriteFile(dir.Native(u"file.txt"), "x");
     ksbtest::fs::create_directory(dir.Native(u"sub"));
 
     EXPECT_TRUE(platform::FileExists(dir.Path(u"file.txt")));
@@ -79,54 +79,54 @@ TEST(Folders, CreateFoldersMakesEveryMissingLevel) {
     EXPECT_TRUE(ksbtest::fs::is_directory(dir.Native(u"other\\deeper")));
 
     EXPECT_FALSE(platform::CreateFolders(u""));
-    WriteBytes(dir.Native(u"plain"), "a file in the way");
+    WriteFile(dir.Native(u"plain"), "a file in the way");
     EXPECT_FALSE(platform::CreateFolders(dir.Path(u"plain")));
     EXPECT_FALSE(platform::CreateFolders(dir.Path(u"plain\\below")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"plain")), "a file in the way");
+    EXPECT_EQ(ReadText(dir.Native(u"plain")), "a file in the way");
 }
 
 TEST(Folders, RemoveEmptyFolderLeavesAFolderWithContents) {
     ScratchFolder dir;
     ksbtest::fs::create_directories(dir.Native(u"full\\inner"));
-    WriteBytes(dir.Native(u"full\\inner\\kept.txt"), "kept");
+    WriteFile(dir.Native(u"full\\inner\\kept.txt"), "kept");
     ksbtest::fs::create_directory(dir.Native(u"empty"));
 
     EXPECT_FALSE(platform::RemoveEmptyFolder(dir.Path(u"full")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"full\\inner\\kept.txt")), "kept");
+    EXPECT_EQ(ReadText(dir.Native(u"full\\inner\\kept.txt")), "kept");
     EXPECT_TRUE(platform::RemoveEmptyFolder(dir.Path(u"empty")));
     EXPECT_FALSE(exists(dir.Native(u"empty")));
     EXPECT_FALSE(platform::RemoveEmptyFolder(dir.Path(u"empty")));
 
-    WriteBytes(dir.Native(u"file"), "f");
+    WriteFile(dir.Native(u"file"), "f");
     EXPECT_FALSE(platform::RemoveEmptyFolder(dir.Path(u"file")));
     EXPECT_TRUE(exists(dir.Native(u"file")));
 }
 
 TEST(CopyAndDelete, CopyReplacesAWritableDestination) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"src.txt"), "new");
-    WriteBytes(dir.Native(u"dst.txt"), "a longer old content");
+    WriteFile(dir.Native(u"src.txt"), "new");
+    WriteFile(dir.Native(u"dst.txt"), "a longer old content");
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"dst.txt")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"dst.txt")), "new");
-    EXPECT_EQ(ReadBytes(dir.Native(u"src.txt")), "new");
+    EXPECT_EQ(ReadText(dir.Native(u"dst.txt")), "new");
+    EXPECT_EQ(ReadText(dir.Native(u"src.txt")), "new");
 
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"fresh.txt")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"fresh.txt")), "new");
+    EXPECT_EQ(ReadText(dir.Native(u"fresh.txt")), "new");
 
     std::string big(300000, '\0');
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7 + i / 251);
-    WriteBytes(dir.Native(u"big.bin"), big);
+    WriteFile(dir.Native(u"big.bin"), big);
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"big.bin"), dir.Path(u"big copy.bin")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"big copy.bin")), big);
+    EXPECT_EQ(ReadText(dir.Native(u"big copy.bin")), big);
 }
 
 TEST(CopyAndDelete, ReadOnlySourcesCopyWithTheirMark) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"ro-src.txt"), "source");
+    WriteFile(dir.Native(u"ro-src.txt"), "source");
     ksbtest::MakeReadOnly(dir.Native(u"ro-src.txt"));
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(u"ro-src.txt"), dir.Path(u"out.txt")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"out.txt")), "source");
+    EXPECT_EQ(ReadText(dir.Native(u"out.txt")), "source");
     auto perms = ksbtest::fs::status(dir.Native(u"out.txt")).permissions();
     EXPECT_EQ(perms & ksbtest::fs::perms::owner_write, ksbtest::fs::perms::none);
 }
@@ -134,8 +134,8 @@ TEST(CopyAndDelete, ReadOnlySourcesCopyWithTheirMark) {
 #ifndef _WIN32
 TEST(CopyAndDelete, SpecialFilesAreRefusedWithoutWaiting) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"src.txt"), "data");
-    ASSERT_EQ(mkfifo(ksbtest::PathOf(dir.Path(u"fifo")).c_str(), 0600), 0);
+    WriteFile(dir.Native(u"src.txt"), "data");
+    ASSERT_EQ(mkfifo(ksbtest::fs::path(dir.Path(u"fifo")).c_str(), 0600), 0);
     // Without a peer on the other end, a blocking open would never return.
     EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"fifo"), dir.Path(u"out.txt")));
     EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"fifo")));
@@ -150,7 +150,7 @@ TEST(CopyAndDelete, SpecialFilesAreRefusedWithoutWaiting) {
 
 TEST(CopyAndDelete, FailedCopiesChangeNothing) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"src.txt"), "new");
+    WriteFile(dir.Native(u"src.txt"), "new");
 
     // A missing source: no destination appears.
     EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"missing.txt"), dir.Path(u"out.txt")));
@@ -158,24 +158,24 @@ TEST(CopyAndDelete, FailedCopiesChangeNothing) {
     EXPECT_FALSE(exists(dir.Native(u"out.txt")));
 
     // A read-only destination stays as it is, even for a privileged user.
-    WriteBytes(dir.Native(u"ro.txt"), "read-only");
+    WriteFile(dir.Native(u"ro.txt"), "read-only");
     ksbtest::MakeReadOnly(dir.Native(u"ro.txt"));
     EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"ro.txt")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"ro.txt")), "read-only");
+    EXPECT_EQ(ReadText(dir.Native(u"ro.txt")), "read-only");
 
     // A destination held by an update is not cut short.
-    WriteBytes(dir.Native(u"held.txt"), "held");
+    WriteFile(dir.Native(u"held.txt"), "held");
     {
         platform::File holder =
             platform::OpenExisting(dir.Path(u"held.txt"), platform::OpenMode::ExclusiveReadWrite);
         ASSERT_TRUE(holder);
         EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"held.txt")));
     }
-    EXPECT_EQ(ReadBytes(dir.Native(u"held.txt")), "held");
+    EXPECT_EQ(ReadText(dir.Native(u"held.txt")), "held");
 
     // A file copied onto itself keeps its content.
     EXPECT_FALSE(platform::CopyFileReplacing(dir.Path(u"src.txt"), dir.Path(u"src.txt")));
-    EXPECT_EQ(ReadBytes(dir.Native(u"src.txt")), "new");
+    EXPECT_EQ(ReadText(dir.Native(u"src.txt")), "new");
 
     // Folders are neither sources nor destinations.
     ksbtest::fs::create_directory(dir.Native(u"folder"));
@@ -189,7 +189,7 @@ TEST(CopyAndDelete, FailedCopiesChangeNothing) {
 
 TEST(CopyAndDelete, DeleteRemovesOnlyFiles) {
     ScratchFolder dir;
-    WriteBytes(dir.Native(u"gone.txt"), "x");
+    WriteFile(dir.Native(u"gone.txt"), "x");
     EXPECT_TRUE(platform::DeleteFilePath(dir.Path(u"gone.txt")));
     EXPECT_FALSE(exists(dir.Native(u"gone.txt")));
     EXPECT_FALSE(platform::DeleteFilePath(dir.Path(u"gone.txt")));
@@ -203,10 +203,10 @@ TEST(CopyAndDelete, DeleteRemovesOnlyFiles) {
 TEST(CopyAndDelete, NonAsciiNamesReachTheFileSystem) {
     ScratchFolder dir;
     const std::u16string name = u"\u0418\u043a\u043e\u043d\u043a\u0430 \u00e9.ico";
-    WriteBytes(dir.Native(name), "icon");
+    WriteFile(dir.Native(name), "icon");
     EXPECT_TRUE(platform::FileExists(dir.Path(name)));
     EXPECT_TRUE(platform::CopyFileReplacing(dir.Path(name), dir.Path(u"copy " + name)));
-    EXPECT_EQ(ReadBytes(dir.Native(u"copy " + name)), "icon");
+    EXPECT_EQ(ReadText(dir.Native(u"copy " + name)), "icon");
     EXPECT_TRUE(platform::DeleteFilePath(dir.Path(name)));
     EXPECT_FALSE(platform::FileExists(dir.Path(name)));
 }

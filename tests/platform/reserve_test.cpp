@@ -2,7 +2,7 @@
 // that grows a module. (Its failure on a full disk: commit_in_place_test;
 // past a file-size limit: tests/integration/test_failures.py.)
 #include "platform/platform.h"
-#include "tests/platform/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 

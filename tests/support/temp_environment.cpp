@@ -52,25 +52,14 @@ void TempFolderEnvironment::SetUp() {
 }
 
 void TempFolderEnvironment::TearDown() {
-    for (const std::string& name : UpdaterTempFiles(Folder()))
-        ADD_FAILURE() << "temporary file left behind: " << name;
+    for (const fs::path& file : UpdaterTempFiles(Folder()))
+        ADD_FAILURE() << "temporary file left behind: " << file.string();
     std::error_code ignored;
     fs::remove_all(Folder(), ignored);
 }
 
 const fs::path& PrivateTempFolder() {
     return Folder();
-}
-
-std::vector<std::string> UpdaterTempFiles(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, ignored)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find("$kiv$res") != std::string::npos)
-            names.push_back(entry.path().string());
-    }
-    return names;
 }
 
 std::size_t OpenDescriptorCount() {

@@ -3,6 +3,8 @@
 // no open file descriptor, no mapped file.
 #pragma once
 
+#include "tests/support/scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -30,9 +32,6 @@ private:
 
 // The folder the environment set up (empty before SetUp).
 const fs::path& PrivateTempFolder();
-
-// The names of the updater's temporary files in `folder`.
-std::vector<std::string> UpdaterTempFiles(const fs::path& folder);
 
 // The process's open file descriptors, as /proc/self/fd lists them; 0 on
 // Windows.

@@ -18,10 +18,14 @@ checksum matched; 1 otherwise.
 
 import argparse
 import hashlib
+import os
 import re
 import sys
 
 import pefile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from programs import label, resource_leaves  # noqa: E402
 
 # A module with no code has its entry point at 0; pefile always says so.
 EXPECTED_WARNINGS = (
@@ -35,52 +39,25 @@ EXPECTED_WARNINGS = (
 BYTE_STATISTIC = re.compile(r"Byte 0x[0-9a-f]{2} makes up ")
 
 
-def label(entry):
-    if entry.name is not None:
-        # pefile hands names over as UTF-8 bytes.
-        return '"' + entry.name.decode("utf-8") + '"'
-    return str(entry.id)
-
-
 def walk(pe, args, out):
-    """Prints the resource leaves; returns False for a tree not of three levels."""
-    ok = True
-    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    if root is None:
-        return ok
-    for type_entry in root.entries:
-        if not hasattr(type_entry, "directory"):
-            out.append("bad type entry without a directory: " + label(type_entry))
-            ok = False
-            continue
-        for name_entry in type_entry.directory.entries:
-            if not hasattr(name_entry, "directory"):
-                out.append("bad name entry without a directory: " + label(name_entry))
-                ok = False
-                continue
-            for lang_entry in name_entry.directory.entries:
-                if not hasattr(lang_entry, "data"):
-                    out.append("bad language entry without data: " + label(lang_entry))
-                    ok = False
-                    continue
-                data = lang_entry.data.struct
-                fields = [
-                    "res",
-                    label(type_entry),
-                    label(name_entry),
-                    str(lang_entry.id),
-                    str(data.Size),
-                ]
-                if args.codepage:
-                    fields.append(str(data.CodePage))
-                if args.sha:
-                    blob = pe.get_data(data.OffsetToData, data.Size)
-                    if len(blob) != data.Size:
-                        out.append("bad data outside the image: " + " ".join(fields))
-                        ok = False
-                    fields.append(hashlib.sha256(blob).hexdigest())
-                out.append(" ".join(fields))
-    return ok
+    """Prints the resource leaves; returns False for a tree not of three levels
+    or an item outside the image (each a "bad" line)."""
+    problems = []
+    for type_entry, name_entry, lang_entry in resource_leaves(pe, problems):
+        out.extend(problems)
+        problems.clear()
+        data = lang_entry.data.struct
+        fields = ["res", label(type_entry), label(name_entry), str(lang_entry.id), str(data.Size)]
+        if args.codepage:
+            fields.append(str(data.CodePage))
+        if args.sha:
+            blob = pe.get_data(data.OffsetToData, data.Size)
+            if len(blob) != data.Size:
+                out.append("bad data outside the image: " + " ".join(fields))
+            fields.append(hashlib.sha256(blob).hexdigest())
+        out.append(" ".join(fields))
+    out.extend(problems)
+    return not any(line.startswith("bad ") for line in out)
 
 
 def check(path, args):

@@ -4,13 +4,13 @@
 // item is read back in language 1049.
 #include "acWorkRes/acWorkRes.h"
 #include "skin/template_module.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,23 +45,14 @@ std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
 class WineResourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("ksb-wine-resources-" + std::to_string(GetCurrentProcessId()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        path_ = folder_ / "skin.dll";
+        path_ = scratch_.Path("skin.dll");
         const auto bytes = skin::TemplateModule();
         ASSERT_EQ(bytes.size(), skin::kTemplateModuleSize);
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        ksbtest::WriteFile(path_, bytes);
     }
     void TearDown() override {
         if (module_)
             FreeLibrary(module_);
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
     }
 
     void Put(acWorkRes::ResourceUpdateHandle* handle, const acWorkRes::ResourceId& type,
@@ -95,7 +86,7 @@ protected:
         return std::vector<std::uint8_t>(bytes, bytes + SizeofResource(module_, resource));
     }
 
-    fs::path folder_;
+    const ksbtest::ScratchFolder scratch_{"wine-resources"};
     fs::path path_;
     HMODULE module_ = nullptr;
 };

@@ -11,34 +11,31 @@ import argparse
 import os
 import re
 import shlex
-import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
-EXAMPLE_FILES = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "Files")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+
 ESCAPES = re.compile(r"\x1b(\[[0-9;?]*[ -/]*[@-~]|\][^\x07]*\x07|[()][0-9A-Za-z])")
 ARGS = None
 
 
 class ConsoleRun(unittest.TestCase):
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="ksb-console-")
-        shutil.copy2(ARGS.exe, self.root)
-        shutil.copytree(EXAMPLE_FILES, os.path.join(self.root, "Files"))
-        self.env = dict(os.environ, WINEDEBUG="-all")
-        self.env.pop("DISPLAY", None)
+        self.pf = programs.ProgramFolder(ARGS.exe, ARGS.wine, example=True, prefix="ksb-console-")
+        self.root = self.pf.root
 
     def tearDown(self):
-        shutil.rmtree(self.root, ignore_errors=True)
+        self.pf.cleanup()
 
     def run_program(self, *cmd, console=True):
         """(exit status, lines); on a terminal wide and tall enough that nothing wraps or scrolls."""
-        cmd = [ARGS.wine] + list(cmd)
+        cmd = programs.command(cmd[0], ARGS.wine, cmd[1:])
         if console:
             cmd = ["script", "-qec", "stty cols 500 rows 1000; exec " + shlex.join(cmd), "/dev/null"]
-        p = subprocess.run(cmd, cwd=self.root, env=self.env, stdin=subprocess.DEVNULL,
+        p = subprocess.run(cmd, cwd=self.root, env=programs.environment(), stdin=subprocess.DEVNULL,
                            capture_output=True, timeout=300)
         text = ESCAPES.sub("", p.stdout.decode("utf-8", "replace"))
         return p.returncode, [line.strip("\r") for line in text.split("\n")]

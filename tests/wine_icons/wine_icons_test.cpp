@@ -3,13 +3,13 @@
 // image from its directory, and CreateIconFromResourceEx makes an icon of it.
 #include "acWorkRes/acWorkRes.h"
 #include "skin/template_module.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -71,11 +71,7 @@ std::vector<std::uint8_t> IcoFile(const std::vector<std::uint32_t>& sides, std::
     return file;
 }
 
-void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
+using ksbtest::WriteFile;
 
 // A group name as the resource calls take it.
 struct GroupName {
@@ -93,19 +89,10 @@ struct GroupName {
 class WineIconsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("ksb-wine-icons-" + std::to_string(GetCurrentProcessId()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        module_ = folder_ / "skin.dll";
+        module_ = scratch_.Path("skin.dll");
         const auto bytes = skin::TemplateModule();
         ASSERT_EQ(bytes.size(), skin::kTemplateModuleSize);
-        WriteFile(module_, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
+        WriteFile(module_, bytes);
     }
 
     // One update of the module: `edit` runs between begin and commit.
@@ -119,7 +106,7 @@ protected:
 
     std::uint32_t Import(acWorkRes::ResourceUpdateHandle* handle, const GroupName& name,
                          const std::vector<std::uint32_t>& sides, std::uint8_t shade) {
-        const fs::path ico = folder_ / ("icon" + std::to_string(files_++) + ".ico");
+        const fs::path ico = scratch_.Path("icon" + std::to_string(files_++) + ".ico");
         WriteFile(ico, IcoFile(sides, shade));
         return acWorkRes::AddIconFromFile(handle, name.Id(), kLanguage, ico.u16string());
     }
@@ -189,7 +176,7 @@ protected:
         return found;
     }
 
-    fs::path folder_;
+    const ksbtest::ScratchFolder scratch_{"wine-icons"};
     fs::path module_;
     int files_ = 0;
 };

@@ -68,7 +68,7 @@ class FuzzInput : public testing::TestWithParam<Input> {};
 TEST_P(FuzzInput, RunsCleanThroughTheTargetBody) {
     const Input& input = GetParam();
     ASSERT_TRUE(fs::is_regular_file(input.path));
-    const ksbfuzz::Bytes bytes = ksbfuzz::ReadBytes(input.path);
+    const ksbfuzz::Bytes bytes = ksbfuzz::ReadFile(input.path);
     ksbfuzz::SetViolationHandler(
         [](const std::string& message) { ADD_FAILURE() << "finding: " << message; });
     BodyOf(input.target)(bytes);
