@@ -6,6 +6,7 @@
 #include "acWorkRes/pe_headers.h"
 #include "acWorkRes/resource_tree.h"
 #include "platform/platform.h"
+#include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
 #include "skin/string_block.h"
 #include "skin/template_module.h"
@@ -258,12 +259,7 @@ std::u16string SafeFileStem(std::u16string_view name) {
     return stem;
 }
 
-std::u16string FoldCase(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    return text;
-}
+using vocabulary::FoldCase;
 
 // File names of one folder, unique when letter case is ignored.
 class FileNames {
