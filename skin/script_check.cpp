@@ -119,6 +119,7 @@ Finding& ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view
     finding.line = line;
     finding.column = EditorColumn(line, column);
     finding.name = name;
+    finding.severity = FindingSeverity(name);
     finding.text = std::move(text);
     finding.word = word;
     return finding;

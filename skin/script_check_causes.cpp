@@ -2,6 +2,7 @@
 // resource file has blocks, statements, comments and preprocessor lines that
 // the build reads as skin lines; each of them is told once, over its span of
 // lines, and the symptoms it leaves on the lines inside that span go.
+#include "skin/findings.h"
 #include "skin/script_check.h"
 #include "skin/script_check_text.h"
 #include "skin/script_check_words.h"
@@ -44,13 +45,6 @@ constexpr std::u16string_view kOptionLines[] = {
 constexpr std::u16string_view kPreprocessor[] = {u"#include", u"#if",     u"#ifdef",
                                                  u"#ifndef",  u"#elif",   u"#else",
                                                  u"#endif",   u"#pragma", u"#undef"};
-
-// The findings a cause leaves on the lines of its span: they name symptoms.
-constexpr std::string_view kSymptoms[] = {
-    "unknown-line",   "no-kind-keyword",      "missing-value",     "lone-token",
-    "empty-string",   "extra-words",          "comment-in-quotes", "unclosed-quote",
-    "option-word",    "define-carried",       "define-not-number", "string-number",
-    "literal-escape", "value-not-one-string", "backslash-at-end",  "define-near-miss"};
 
 // Lines between two preprocessor lines of one run, at most.
 constexpr std::size_t kPreprocessorGap = 2;
@@ -475,8 +469,8 @@ void ScriptCheck::Unreachable() {
 
 void ScriptCheck::Absorb() {
     std::erase_if(findings_, [&](const Finding& f) {
-        return f.lastLine == 0 && InCause(f.line) &&
-               std::find(std::begin(kSymptoms), std::end(kSymptoms), f.name) != std::end(kSymptoms);
+        return f.lastLine == 0 && InCause(f.line) && FindFinding(f.name) != nullptr &&
+               FindFinding(f.name)->symptom;
     });
 }
 

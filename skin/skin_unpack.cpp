@@ -3,6 +3,7 @@
 #include "platform/folder_list.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
+#include "skin/findings.h"
 #include "skin/module_unpack.h"
 #include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
@@ -144,7 +145,7 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
         if (!known || module.script != script)
             module.findings.insert(
                 module.findings.begin(),
-                {false,
+                {FindingSeverity("unknown-module") == Severity::Warning,
                  u"written as " + module.script +
                      u", which the build does not read: it reads only the eight scripts of its "
                      u"table (vistel.rc, tavo.rc, brel.rc, quon.rc, zelma.rc, oxin.rc, "
