@@ -11,9 +11,7 @@ namespace {
 
 using vocabulary::kQuote;
 
-bool IsSeparator(char16_t c) {
-    return c == u'\t' || c == u' ';
-}
+constexpr auto IsSeparator = vocabulary::IsTokenSeparator;
 
 } // namespace
 

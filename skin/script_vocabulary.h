@@ -28,6 +28,20 @@ inline constexpr std::u16string_view kKeywords[] = {kStringTable, kBegin,  kEnd,
                                                     kIcon,        kRcData, kDefine};
 inline constexpr std::u16string_view kKindKeywords[] = {kIcon, kRcData};
 
+// Only TAB and SPACE separate tokens.
+inline constexpr std::u16string_view kTokenSeparators = u" \t";
+inline constexpr bool IsTokenSeparator(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+// What breaks a line: CR, LF, U+2028, each at most once in this order making
+// one break (CR LF is one break, LF CR two). A NUL ends the whole text.
+inline constexpr char16_t kLineSeparator = 0x2028;
+inline constexpr char16_t kLineBreaks[] = {u'\r', u'\n', kLineSeparator};
+inline constexpr std::u16string_view kLineBreaksAndEnd{u"\r\n\u2028\0", 4};
+inline constexpr bool IsLineBreak(char16_t c) {
+    return c == u'\r' || c == u'\n' || c == kLineSeparator;
+}
+
 // A comment runs from this marker, quoted or not, to the end of the line.
 inline constexpr std::u16string_view kCommentMarker = u"//";
 inline constexpr char16_t kQuote = u'"';

@@ -11,10 +11,9 @@ namespace {
 
 using vocabulary::kQuote;
 constexpr char16_t kBackslash = u'\\';
-constexpr char16_t kLineSeparator = 0x2028;
+using vocabulary::kLineSeparator;
 constexpr std::u16string_view kCrLf = u"\r\n";
-// What ends a line (CR, LF, U+2028) or the whole text (NUL) for the reader.
-constexpr std::u16string_view kLineEnds{u"\r\n\u2028\0", 4};
+constexpr std::u16string_view kLineEnds = vocabulary::kLineBreaksAndEnd;
 constexpr std::uint8_t kUtf8Marker[] = {0xEF, 0xBB, 0xBF};
 constexpr std::uint8_t kUtf16Marker[] = {0xFF, 0xFE};
 
@@ -146,7 +145,7 @@ std::u16string KeyNameProblem(std::u16string_view name) {
         return {};
     if (name.find(kQuote) != std::u16string_view::npos)
         return u"its quotes would join it to the words after it";
-    if (name.find_first_of(u" \t") != std::u16string_view::npos)
+    if (name.find_first_of(vocabulary::kTokenSeparators) != std::u16string_view::npos)
         return u"it holds a space, which ends a key token";
     return u"it starts or ends with a control character, which the reader trims";
 }
