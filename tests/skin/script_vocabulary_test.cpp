@@ -57,7 +57,7 @@ TEST(ScriptVocabulary, KeywordsMeanTheSameToWriterReaderAndChecker) {
         if (keyword == vocabulary::kDefine) {
             EXPECT_EQ(skin::DefineNearMiss(typo + u" X 1"), typo);
         } else if (keyword != vocabulary::kBegin && keyword != vocabulary::kEnd) {
-            EXPECT_EQ(skin::KeywordTypo(typo).data(), keyword.data());
+            EXPECT_EQ(skin::KeywordTypo(typo), keyword);
         }
     }
 }
