@@ -6,6 +6,8 @@
 #include "acWorkRes/pe_headers.h"
 #include "acWorkRes/resource_tree.h"
 #include "platform/platform.h"
+#include "skin/findings.h"
+#include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
 #include "skin/string_block.h"
 #include "skin/template_module.h"
@@ -258,12 +260,7 @@ std::u16string SafeFileStem(std::u16string_view name) {
     return stem;
 }
 
-std::u16string FoldCase(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    return text;
-}
+using vocabulary::FoldCase;
 
 // File names of one folder, unique when letter case is ignored.
 class FileNames {
@@ -366,15 +363,19 @@ private:
         std::string name;
     };
 
+    // A finding's severity is the registry's.
+    static bool IsWarning(std::string_view name) {
+        return FindingSeverity(name) == Severity::Warning;
+    }
     void Warn(std::u16string text, std::string name) {
-        pending_.push_back({true, std::move(text), {}, {}, {}, std::move(name)});
+        pending_.push_back({IsWarning(name), std::move(text), {}, {}, {}, std::move(name)});
     }
     void Note(std::u16string text, std::string name) {
-        pending_.push_back({false, std::move(text), {}, {}, {}, std::move(name)});
+        pending_.push_back({IsWarning(name), std::move(text), {}, {}, {}, std::move(name)});
     }
     void Warn(const Resource& resource, std::u16string after, std::string name,
               std::u16string before = {}) {
-        pending_.push_back({true,
+        pending_.push_back({IsWarning(name),
                             std::move(before),
                             TypeText(resource.type) + u" " + NameText(resource.name),
                             {resource.language},
@@ -382,7 +383,7 @@ private:
                             std::move(name)});
     }
     void Note(const Resource& resource, std::u16string after, std::string name) {
-        pending_.push_back({false,
+        pending_.push_back({IsWarning(name),
                             {},
                             TypeText(resource.type) + u" " + NameText(resource.name),
                             {resource.language},

@@ -7,7 +7,7 @@
 #include "acWorkRes/byte_reader.h"
 #include "platform/platform.h"
 #include "skin/resource_key.h"
-#include "skin/string_block.h"
+#include "skin/script_vocabulary.h"
 
 #include <algorithm>
 #include <utility>
@@ -119,6 +119,7 @@ Finding& ScriptCheck::Add(std::size_t line, std::size_t column, std::string_view
     finding.line = line;
     finding.column = EditorColumn(line, column);
     finding.name = name;
+    finding.severity = FindingSeverity(name);
     finding.text = std::move(text);
     finding.word = word;
     return finding;
@@ -225,7 +226,8 @@ void ScriptCheck::EncodingRead() {
         if (records_[line - 1].request == RequestKind::Nothing)
             continue;
         const std::u16string_view code =
-            std::u16string_view(lines_[line - 1]).substr(0, lines_[line - 1].find(u"//"));
+            std::u16string_view(lines_[line - 1])
+                .substr(0, lines_[line - 1].find(vocabulary::kCommentMarker));
         const auto high =
             std::find_if(code.begin(), code.end(), [](char16_t c) { return c > 127; });
         if (high == code.end())

@@ -3,6 +3,7 @@
 // its author meant. It writes nothing and moves nothing.
 #pragma once
 
+#include "skin/findings.h"
 #include "skin/script_reader.h"
 
 #include <cstdint>
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace skin {
-
-enum class Severity { Note, Warning, Error };
 
 // One finding as a plain value: where, how bad, its stable name and its text.
 // A finding about a stretch of lines (one cause reaching over them) stands at
@@ -37,8 +36,9 @@ struct Finding {
     // a path is always shown whole.
     static constexpr std::size_t kQuotedLength = 40;
 
+    // A finding at no span, its severity the registry's.
     static Finding Whole(std::u16string file, std::size_t line, std::size_t column,
-                         Severity severity, std::string_view name, std::u16string text);
+                         std::string_view name, std::u16string text);
 
     const std::u16string& File() const { return file; }
     const std::u16string& Text() const { return text; }

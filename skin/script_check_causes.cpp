@@ -2,11 +2,11 @@
 // resource file has blocks, statements, comments and preprocessor lines that
 // the build reads as skin lines; each of them is told once, over its span of
 // lines, and the symptoms it leaves on the lines inside that span go.
-#include "platform/platform.h"
+#include "skin/findings.h"
 #include "skin/script_check.h"
 #include "skin/script_check_text.h"
 #include "skin/script_check_words.h"
-#include "skin/string_block.h"
+#include "skin/script_vocabulary.h"
 
 #include <algorithm>
 #include <array>
@@ -22,9 +22,12 @@ using namespace check_text;
 
 namespace {
 
-constexpr std::u16string_view kBegin = u"BEGIN";
-constexpr std::u16string_view kEnd = u"END";
-constexpr std::u16string_view kStringTable = u"STRINGTABLE";
+using vocabulary::IsKeyword;
+using vocabulary::kBegin;
+using vocabulary::kEnd;
+using vocabulary::kIcon;
+using vocabulary::kRcData;
+using vocabulary::kStringTable;
 
 // Statements of the resource language that a skin script does not have.
 constexpr std::u16string_view kStatements[] = {
@@ -43,20 +46,13 @@ constexpr std::u16string_view kPreprocessor[] = {u"#include", u"#if",     u"#ifd
                                                  u"#ifndef",  u"#elif",   u"#else",
                                                  u"#endif",   u"#pragma", u"#undef"};
 
-// The findings a cause leaves on the lines of its span: they name symptoms.
-constexpr std::string_view kSymptoms[] = {
-    "unknown-line",   "no-kind-keyword",      "missing-value",     "lone-token",
-    "empty-string",   "extra-words",          "comment-in-quotes", "unclosed-quote",
-    "option-word",    "define-carried",       "define-not-number", "string-number",
-    "literal-escape", "value-not-one-string", "backslash-at-end",  "define-near-miss"};
-
 // Lines between two preprocessor lines of one run, at most.
 constexpr std::size_t kPreprocessorGap = 2;
 
 template <std::size_t N>
 bool IsOneOf(std::u16string_view word, const std::u16string_view (&words)[N]) {
     return std::any_of(std::begin(words), std::end(words),
-                       [&](std::u16string_view w) { return platform::KeywordEquals(word, w); });
+                       [&](std::u16string_view w) { return IsKeyword(word, w); });
 }
 
 // A type name of a resource the language would define: letters, digits, "_".
@@ -69,13 +65,7 @@ bool IsTypeName(std::u16string_view word) {
 } // namespace
 
 std::u16string_view ScriptCheck::Code(std::size_t line) const {
-    std::u16string_view code = lines_[line - 1];
-    code = code.substr(0, code.find(u"//"));
-    while (!code.empty() && code.front() <= u' ')
-        code.remove_prefix(1);
-    while (!code.empty() && code.back() <= u' ')
-        code.remove_suffix(1);
-    return code;
+    return vocabulary::CodeOfLine(lines_[line - 1]);
 }
 
 bool ScriptCheck::InCause(std::size_t line) const {
@@ -146,10 +136,10 @@ void ScriptCheck::FindBlocks() {
     std::size_t start = 0;
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         const std::u16string_view code = Code(line);
-        if (code.size() == kBegin.size() && platform::KeywordEquals(code, kBegin)) {
+        if (code.size() == kBegin.size() && IsKeyword(code, kBegin)) {
             if (depth++ == 0)
                 start = line;
-        } else if (code.size() == kEnd.size() && platform::KeywordEquals(code, kEnd) && depth > 0) {
+        } else if (code.size() == kEnd.size() && IsKeyword(code, kEnd) && depth > 0) {
             if (--depth == 0)
                 take(start, line, false);
         }
@@ -194,7 +184,7 @@ void ScriptCheck::BlockFindings() {
         const Token first = NextToken(openerCode, 1);
         // A string table (misspelt or not), or a block that nothing stands
         // before, as in a skin script of a few strings.
-        const bool strings = opener == 0 || platform::KeywordEquals(first.text, kStringTable) ||
+        const bool strings = opener == 0 || IsKeyword(first.text, kStringTable) ||
                              KeywordTypo(first.text) == kStringTable;
         const std::u16string effect = Effect({start, end});
         if (block.braces) {
@@ -269,8 +259,7 @@ void ScriptCheck::Statements() {
         if (code.empty())
             continue;
         const Token key = NextToken(code, 1);
-        if (key.text.empty() || key.text.front() == u'#' ||
-            platform::KeywordEquals(key.text, kStringTable))
+        if (key.text.empty() || key.text.front() == u'#' || IsKeyword(key.text, kStringTable))
             continue;
         const Token kind = NextToken(code, key.finish + 1);
         const Token value = NextToken(code, kind.finish + 1);
@@ -278,13 +267,12 @@ void ScriptCheck::Statements() {
         std::u16string word;
         if (IsOneOf(kind.text, kStatements))
             word = kind.text;
-        else if (platform::KeywordEquals(key.text, u"LANGUAGE"))
+        else if (IsKeyword(key.text, u"LANGUAGE"))
             word = key.text;
         // Or a type of the program's own, with its data in a file or in a block.
         const bool ownType = word.empty() && IsTypeName(kind.text) &&
-                             !platform::KeywordEquals(kind.text, u"ICON") &&
-                             !platform::KeywordEquals(kind.text, u"RCDATA") &&
-                             !NearMiss(kind.text, u"ICON") && !NearMiss(kind.text, u"RCDATA");
+                             !IsKeyword(kind.text, kIcon) && !IsKeyword(kind.text, kRcData) &&
+                             !NearMiss(kind.text, kIcon) && !NearMiss(kind.text, kRcData);
         if (word.empty() && !ownType)
             continue;
 
@@ -406,10 +394,10 @@ void ScriptCheck::Preprocessor() {
             ++count;
             const std::u16string_view code = Code(at);
             const std::u16string word = NextToken(code, 1).text;
-            include = include || platform::KeywordEquals(word, u"#include");
+            include = include || IsKeyword(word, u"#include");
             branches =
                 branches || IsOneOf(word, {u"#if", u"#ifdef", u"#ifndef", u"#elif", u"#else"});
-            if (platform::KeywordEquals(word, u"#include")) {
+            if (IsKeyword(word, u"#include")) {
                 // A project's own header in quotes, a system header in <>.
                 std::size_t& first = NextToken(code, 1 + word.size()).text.starts_with(u'<')
                                          ? includeSystem_
@@ -458,7 +446,7 @@ void ScriptCheck::Unreachable() {
     std::int32_t first = 0, last = 0;
     for (std::size_t line = 1; line <= lines_.size(); ++line) {
         const std::int32_t entry = records_[line - 1].entry;
-        if (entry < kStringBlockEntries || InCause(line))
+        if (entry <= vocabulary::kLastLoadableEntry || InCause(line))
             continue;
         if (first == 0) {
             first = entry;
@@ -475,14 +463,14 @@ void ScriptCheck::Unreachable() {
                                              u"-" + Dec(static_cast<std::uint64_t>(last));
     AddSpan({firstLine, lastLine}, "unreachable-strings",
             entries + u" (" + Lines(firstLine, lastLine) +
-                u") cannot be loaded: only entries 1 to " + Dec(kStringBlockEntries - 1) +
+                u") cannot be loaded: only entries 1 to " + Dec(vocabulary::kLastLoadableEntry) +
                 u" of a module can");
 }
 
 void ScriptCheck::Absorb() {
     std::erase_if(findings_, [&](const Finding& f) {
-        return f.lastLine == 0 && InCause(f.line) &&
-               std::find(std::begin(kSymptoms), std::end(kSymptoms), f.name) != std::end(kSymptoms);
+        return f.lastLine == 0 && InCause(f.line) && FindFinding(f.name) != nullptr &&
+               FindFinding(f.name)->symptom;
     });
 }
 

@@ -241,7 +241,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         if (located.what != Located::What::File) {
             if (platform::FileExists(folder.Path(target.OutputModule)))
                 notes.push_back(
-                    Finding::Whole(target.OutputModule, 0, 0, Severity::Note, "stale-module",
+                    Finding::Whole(target.OutputModule, 0, 0, "stale-module",
                                    u"no script " +
                                        QuotedPath(platform::JoinPath(
                                            u"", kFilesFolder + std::u16string(target.ScriptFile))) +
@@ -253,13 +253,13 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
         used.insert(located.onDisk);
         if (located.caseDiffers)
             report.findings.push_back(
-                Finding::Whole(shown, 0, 0, Severity::Warning, "file-case",
+                Finding::Whole(shown, 0, 0, "file-case",
                                u"the builder looks for " + QuotedPath(target.ScriptFile) +
                                    u": found on Windows, not found on Linux"));
         if (!platform::ReadWholeFile(folder.Path(shown), platform::OpenMode::ReadShareRead,
                                      buffer)) {
             report.findings.push_back(Finding::Whole(
-                shown, 0, 0, Severity::Error, "cannot-read",
+                shown, 0, 0, "cannot-read",
                 u"cannot read the script: " + platform::SystemErrorText(platform::LastError())));
             continue;
         }
@@ -283,7 +283,7 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
             continue;
         const auto named = garbled.find(file);
         report.findings.push_back(Finding::Whole(
-            kFilesFolder + file, 0, 0, Severity::Note, "unused-file",
+            kFilesFolder + file, 0, 0, "unused-file",
             named == garbled.end()
                 ? u"no script names this file: \"Used files\" leaves it where it is"
                 : u"no script names this file as the build reads it: line " +
@@ -297,13 +297,13 @@ CheckReport CheckSkin(const std::u16string& programFolder) {
     return report;
 }
 
-Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column, Severity severity,
+Finding Finding::Whole(std::u16string file, std::size_t line, std::size_t column,
                        std::string_view name, std::u16string text) {
     Finding finding;
     finding.file = std::move(file);
     finding.line = line;
     finding.column = column;
-    finding.severity = severity;
+    finding.severity = FindingSeverity(name);
     finding.name = name;
     finding.text = std::move(text);
     return finding;

@@ -2,6 +2,7 @@
 // (300 keys without a #define) becomes a run, one finding with its span, its
 // count and its first few words; then the findings are sorted.
 #include "platform/platform.h"
+#include "skin/findings.h"
 #include "skin/script_check.h"
 #include "skin/script_check_text.h"
 
@@ -17,57 +18,15 @@ using namespace check_text;
 
 namespace {
 
-// The findings of one cause each, over its span: folded into runs only as
-// the last resort against a flood.
-constexpr std::string_view kCauses[] = {
-    "block-as-strings", "unsupported-statement", "block-comment",   "preprocessor-line",
-    "braces",           "unreachable-strings",   "backslash-at-end"};
-
-// Each finding's run form, which stands for many of them.
-constexpr std::pair<std::string_view, std::string_view> kRunNames[] = {
-    {"unknown-line", "unknown-line-run"},
-    {"no-kind-keyword", "no-kind-keyword-run"},
-    {"missing-value", "missing-value-run"},
-    {"lone-token", "lone-token-run"},
-    {"empty-string", "empty-string-run"},
-    {"extra-words", "extra-words-run"},
-    {"comment-in-quotes", "comment-in-quotes-run"},
-    {"unclosed-quote", "unclosed-quote-run"},
-    {"option-word", "option-word-run"},
-    {"define-in-strings", "define-in-strings-run"},
-    {"define-carried", "define-carried-run"},
-    {"define-not-number", "define-not-number-run"},
-    {"define-near-miss", "define-near-miss-run"},
-    {"define-again", "define-again-run"},
-    {"string-number", "string-number-run"},
-    {"string-cut", "string-cut-run"},
-    {"id-out-of-range", "id-out-of-range-run"},
-    {"id-not-found", "id-not-found-run"},
-    {"written-twice", "written-twice-run"},
-    {"file-not-found", "file-not-found-run"},
-    {"file-case", "file-case-run"},
-    {"file-is-folder", "file-is-folder-run"},
-    {"file-unreadable", "file-unreadable-run"},
-    {"empty-data", "empty-data-run"},
-    {"bad-icon", "bad-icon-run"},
-    {"broken-utf8", "broken-utf8-run"},
-    {"literal-escape", "literal-escape-run"},
-    {"value-not-one-string", "value-not-one-string-run"},
-    {"backslash-at-end", "backslash-at-end-run"},
-    {"block-as-strings", "block-as-strings-run"},
-    {"unsupported-statement", "unsupported-statement-run"},
-    {"block-comment", "block-comment-run"},
-    {"preprocessor-line", "preprocessor-line-run"},
-    {"braces", "braces-run"},
-};
-
 // The name of a finding whose run form is `name`, or `name` itself.
 std::string_view BaseName(std::string_view name) {
-    for (const auto& [base, run] : kRunNames) {
-        if (run == name)
-            return base;
-    }
-    return name;
+    return FindingBaseName(name);
+}
+
+// Whether findings of that name fold into a run, and how.
+const FindingKind* Folds(std::string_view base) {
+    const FindingKind* kind = FindFinding(base);
+    return kind != nullptr && !kind->run.empty() ? kind : nullptr;
 }
 
 // A run stands for this many findings of one name or more, each at most
@@ -96,7 +55,8 @@ bool SystemName(std::u16string_view name) {
 }
 
 bool IsCause(std::string_view name) {
-    return std::find(std::begin(kCauses), std::end(kCauses), name) != std::end(kCauses);
+    const FindingKind* kind = FindFinding(name);
+    return kind != nullptr && kind->cause;
 }
 
 } // namespace
@@ -104,10 +64,9 @@ bool IsCause(std::string_view name) {
 void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& gone) {
     const Finding& head = findings_[members.front()];
     const std::string_view base = BaseName(head.name);
-    const auto run = std::find_if(std::begin(kRunNames), std::end(kRunNames),
-                                  [&](const auto& p) { return p.first == base; });
+    const FindingKind& run = *Folds(base);
     Finding folded = head;
-    folded.name = run->second;
+    folded.name = run.run;
     folded.lastLine = findings_[members.back()].LastLine();
     const std::u16string lines = Lines(folded.line, folded.lastLine);
     folded.count = 0;
@@ -147,15 +106,14 @@ void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& 
         gone[members[k]] = true;
     std::stable_sort(folded.kinds.begin(), folded.kinds.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    const bool paths =
-        run->first.starts_with("file-") || run->first == "empty-data" || run->first == "bad-icon";
+    const bool paths = run.pathWords;
     std::u16string list;
     for (std::size_t k = 0; k < words.size() && k < kRunWords; ++k)
         list += (k == 0 ? u"" : u", ") + (paths ? u"\"" + words[k] + u"\"" : Quoted(words[k]));
     if (words.size() > kRunWords)
         list += u", ...";
     const std::u16string count = Dec(folded.count);
-    if (run->first == "id-not-found") {
+    if (run.name == "id-not-found") {
         // The project's own header in quotes is the likely cause; a system
         // header too when the names look like its own.
         const auto included = [&](std::size_t at) {
@@ -170,9 +128,9 @@ void ScriptCheck::Fold(std::span<const std::size_t> members, std::vector<bool>& 
             cause = included(quoted != 0 ? quoted : other) + u" is not read: ";
         folded.text = cause + count + u" names on " + lines +
                       u" are not found and are written as string names: " + list;
-    } else if (run->first == "file-not-found") {
+    } else if (run.name == "file-not-found") {
         folded.text = count + u" files named on " + lines + u" are not found: " + list;
-    } else if (run->first == "unsupported-statement") {
+    } else if (run.name == "unsupported-statement") {
         std::u16string tally;
         for (const auto& [kind, n] : folded.kinds)
             tally += (tally.empty() ? u"" : u", ") + Dec(n) + u" " + kind;
@@ -254,8 +212,7 @@ void ScriptCheck::Runs(std::size_t gap, std::size_t least, std::string_view only
                 break;
             ++j;
         }
-        const bool hasRun = std::any_of(std::begin(kRunNames), std::end(kRunNames),
-                                        [&](const auto& p) { return p.first == base; });
+        const bool hasRun = Folds(base) != nullptr;
         // Span findings are one per cause; only the last resort folds them too.
         if (j - i < least || !hasRun || head.line == 0 || (IsCause(base) && !all) ||
             (!only.empty() && base != only)) {
@@ -287,9 +244,7 @@ void ScriptCheck::Finish() {
         std::size_t total = 0;
         for (const Finding& f : findings_) {
             const std::string_view base = BaseName(f.name);
-            if (f.line != 0 &&
-                std::find_if(std::begin(kRunNames), std::end(kRunNames),
-                             [&](const auto& p) { return p.first == base; }) != std::end(kRunNames))
+            if (f.line != 0 && Folds(base) != nullptr)
                 ++counts[base];
             total += f.line != 0;
         }

@@ -1,7 +1,7 @@
 #include "skin/script_check_words.h"
 
-#include "platform/platform.h"
 #include "skin/script_reader.h"
+#include "skin/script_vocabulary.h"
 
 #include <algorithm>
 #include <vector>
@@ -9,9 +9,8 @@
 namespace skin {
 namespace {
 
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
+using vocabulary::FoldCase;
+using vocabulary::IsKeyword;
 
 std::size_t Distance(std::u16string_view a, std::u16string_view b) {
     std::vector<std::size_t> row(b.size() + 1);
@@ -23,7 +22,7 @@ std::size_t Distance(std::u16string_view a, std::u16string_view b) {
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t up = row[j];
             row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1)});
+                               diagonal + (FoldCase(a[i - 1]) == FoldCase(b[j - 1]) ? 0 : 1)});
             diagonal = up;
         }
     }
@@ -35,12 +34,13 @@ bool Swapped(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size())
         return false;
     std::size_t i = 0;
-    while (i < a.size() && Lower(a[i]) == Lower(b[i]))
+    while (i < a.size() && FoldCase(a[i]) == FoldCase(b[i]))
         ++i;
-    return i + 1 < a.size() && Lower(a[i]) == Lower(b[i + 1]) && Lower(a[i + 1]) == Lower(b[i]) &&
+    return i + 1 < a.size() && FoldCase(a[i]) == FoldCase(b[i + 1]) &&
+           FoldCase(a[i + 1]) == FoldCase(b[i]) &&
            std::equal(a.begin() + static_cast<std::ptrdiff_t>(i + 2), a.end(),
                       b.begin() + static_cast<std::ptrdiff_t>(i + 2),
-                      [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
+                      [](char16_t x, char16_t y) { return FoldCase(x) == FoldCase(y); });
 }
 
 // Preprocessor words of the resource language: no typo of #define.
@@ -48,8 +48,12 @@ constexpr std::u16string_view kDirectives[] = {u"#include", u"#if",   u"#ifdef",
                                                u"#elif",    u"#else", u"#endif", u"#pragma",
                                                u"#undef",   u"#error"};
 
+// The keywords a line's first or second word may misspell, in the order tried.
+constexpr std::u16string_view kTypoKeywords[] = {vocabulary::kIcon, vocabulary::kRcData,
+                                                 vocabulary::kStringTable};
+
 bool IsTypo(std::u16string_view word, std::u16string_view keyword) {
-    if (platform::KeywordEquals(word, keyword))
+    if (IsKeyword(word, keyword))
         return false;
     const std::size_t allowed = keyword.size() >= 6 ? 2 : 1;
     return Distance(word, keyword) <= allowed || Swapped(word, keyword);
@@ -62,7 +66,7 @@ bool NearMiss(std::u16string_view a, std::u16string_view b) {
 }
 
 std::u16string_view KeywordTypo(std::u16string_view word) {
-    for (const std::u16string_view keyword : {u"ICON", u"RCDATA", u"STRINGTABLE"}) {
+    for (const std::u16string_view keyword : kTypoKeywords) {
         if (IsTypo(word, keyword))
             return keyword;
     }
@@ -75,14 +79,14 @@ std::u16string DefineNearMiss(std::u16string_view code) {
         return {};
     if (first.text == u"#") {
         const Token second = NextToken(code, first.finish + 1);
-        if (platform::KeywordEquals(second.text, u"define"))
+        if (IsKeyword(second.text, vocabulary::kDefineWord))
             return u"# " + second.text;
         return {};
     }
     const bool directive =
         std::any_of(std::begin(kDirectives), std::end(kDirectives),
-                    [&](std::u16string_view d) { return platform::KeywordEquals(first.text, d); });
-    if (directive || !IsTypo(first.text, u"#define"))
+                    [&](std::u16string_view d) { return IsKeyword(first.text, d); });
+    if (directive || !IsTypo(first.text, vocabulary::kDefine))
         return {};
     return first.text;
 }

@@ -5,6 +5,7 @@
 // included) is text in the ANSI code page. A NUL ends the text whatever the
 // encoding, so a marker-less UTF-16 file reads as its first character only.
 #include "skin/script_reader.h"
+#include "skin/script_vocabulary.h"
 
 #include "platform/platform.h"
 
@@ -16,7 +17,6 @@ namespace skin {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr char16_t kLineSeparator = 0x2028;
 
 bool StartsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> marker) {
     return bytes.size() >= marker.size() && std::equal(marker.begin(), marker.end(), bytes.begin());
@@ -141,15 +141,14 @@ std::vector<std::u16string> SplitLines(std::u16string_view text,
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' &&
-               text[end] != kLineSeparator)
+        while (end < text.size() && !vocabulary::IsLineBreak(text[end]))
             ++end;
         if (lineStarts != nullptr)
             lineStarts->push_back(pos);
         lines.emplace_back(text.substr(pos, end - pos));
         pos = end;
         // One of each, in this order: CR LF is one break, LF CR two.
-        for (const char16_t breakUnit : {u'\r', u'\n', kLineSeparator}) {
+        for (const char16_t breakUnit : vocabulary::kLineBreaks) {
             if (pos < text.size() && text[pos] == breakUnit)
                 ++pos;
         }

@@ -3,6 +3,7 @@
 #include "skin/script_reader.h"
 
 #include "platform/platform.h"
+#include "skin/script_vocabulary.h"
 
 #include <string>
 #include <string_view>
@@ -96,7 +97,7 @@ std::int32_t ResolveResourceId(std::u16string_view keyToken, const Defines& defi
     if (number > 0)
         return number;
     for (const TDefineRecord& record : defines) {
-        if (platform::DefineNameEquals(record.Name, keyToken))
+        if (vocabulary::SameDefineName(record.Name, keyToken))
             return record.Value;
     }
     return number;

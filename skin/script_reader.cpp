@@ -2,55 +2,38 @@
 // classification, and what the line asks for.
 #include "skin/script_reader.h"
 
-#include "platform/platform.h"
+#include "skin/script_vocabulary.h"
 
 #include <algorithm>
 
 namespace skin {
 namespace {
 
-constexpr std::u16string_view kStringTable = u"STRINGTABLE";
-constexpr std::u16string_view kBegin = u"BEGIN";
-constexpr std::u16string_view kEnd = u"END";
-constexpr std::u16string_view kIcon = u"ICON";
-constexpr std::u16string_view kRcData = u"RCDATA";
-constexpr std::u16string_view kDefine = u"#define";
-constexpr std::u16string_view kCommentMarker = u"//";
-
-constexpr char16_t kQuote = u'"';
-
-// The words of resource-script options, which an RC line may carry between
-// its kind keyword and its file; here they stand where the file name belongs.
-constexpr std::u16string_view kOptionWords[] = {
-    u"DISCARDABLE", u"PRELOAD", u"MOVEABLE", u"LOADONCALL", u"FIXED", u"PURE", u"IMPURE"};
-
-// The line up to its first "//", quoted or not, without the code units up to
-// U+0020 at either end. `lead` receives how many were taken from the front.
-std::u16string_view CodeOfLine(std::u16string_view line, std::size_t& lead) {
-    line = line.substr(0, line.find(kCommentMarker));
-    const std::size_t length = line.size();
-    while (!line.empty() && line.front() <= u' ')
-        line.remove_prefix(1);
-    lead = length - line.size();
-    while (!line.empty() && line.back() <= u' ')
-        line.remove_suffix(1);
-    return line;
-}
+using vocabulary::CodeOfLine;
+using vocabulary::IsKeyword;
+using vocabulary::kBegin;
+using vocabulary::kCommentMarker;
+using vocabulary::kDefine;
+using vocabulary::kEnd;
+using vocabulary::kIcon;
+using vocabulary::kQuote;
+using vocabulary::kRcData;
+using vocabulary::kStringTable;
 
 // The state a line enters, or the old one when the line passes no test.
 ScriptLineState Classify(std::u16string_view line, const std::u16string& key,
                          const std::u16string& kind, ScriptLineState state) {
-    if (platform::KeywordEquals(key, kDefine))
+    if (IsKeyword(key, kDefine))
         return ScriptLineState::Define;
-    if (platform::KeywordEquals(line, kStringTable))
+    if (IsKeyword(line, kStringTable))
         return ScriptLineState::None;
-    if (platform::KeywordEquals(line, kBegin))
+    if (IsKeyword(line, kBegin))
         return ScriptLineState::Strings;
-    if (platform::KeywordEquals(line, kEnd))
+    if (IsKeyword(line, kEnd))
         return ScriptLineState::None;
-    if (platform::KeywordEquals(kind, kRcData))
+    if (IsKeyword(kind, kRcData))
         return ScriptLineState::RcData;
-    if (platform::KeywordEquals(kind, kIcon))
+    if (IsKeyword(kind, kIcon))
         return ScriptLineState::Icon;
     return state;
 }
@@ -104,8 +87,8 @@ public:
 
     // True when the value token is an RC option word (reported).
     bool OptionWord(const Token& value) {
-        for (const std::u16string_view word : kOptionWords) {
-            if (platform::KeywordEquals(value.text, word)) {
+        for (const std::u16string_view word : vocabulary::kOptionWords) {
+            if (IsKeyword(value.text, word)) {
                 Notice(ReaderNotice::OptionWord, value);
                 return true;
             }
@@ -115,7 +98,7 @@ public:
 
     void Request(const LineRequest& request, ScriptLineState before, const Token& key,
                  const Token& kind, const Token& value, const std::u16string& valueText) {
-        const bool defineLine = platform::KeywordEquals(key.text, kDefine);
+        const bool defineLine = IsKeyword(key.text, kDefine);
         if (before == ScriptLineState::Strings && defineLine)
             Notice(ReaderNotice::DefineInStrings, key);
         switch (request.kind) {
@@ -146,8 +129,8 @@ private:
     // A line with text that asks for nothing: why.
     void Nothing(ScriptLineState before, const Token& key, const Token& kind, const Token& value,
                  bool defineLine) {
-        if (code_.empty() || platform::KeywordEquals(code_, kStringTable) ||
-            platform::KeywordEquals(code_, kBegin) || platform::KeywordEquals(code_, kEnd))
+        if (code_.empty() || IsKeyword(code_, kStringTable) || IsKeyword(code_, kBegin) ||
+            IsKeyword(code_, kEnd))
             return;
         if (before == ScriptLineState::Strings) {
             if (defineLine)
@@ -159,10 +142,9 @@ private:
             return;
         }
         // "STRINGTABLE DISCARDABLE" and the like: the BEGIN after it starts the entries.
-        if (platform::KeywordEquals(key.text, kStringTable))
+        if (IsKeyword(key.text, kStringTable))
             return;
-        const bool kindKeyword = platform::KeywordEquals(kind.text, kRcData) ||
-                                 platform::KeywordEquals(kind.text, kIcon);
+        const bool kindKeyword = IsKeyword(kind.text, kRcData) || IsKeyword(kind.text, kIcon);
         if (defineLine || kindKeyword) {
             Notice(ReaderNotice::MissingValue, defineLine ? key : kind);
             return;
@@ -213,7 +195,7 @@ LineRequest ReadLine(std::u16string_view line, ScriptLineState& state, ScriptRea
         // counts in any letter case, as it does for entering the state.
         const bool rcData = state == ScriptLineState::RcData;
         if (!key.text.empty() && !valueText.empty() &&
-            platform::KeywordEquals(kind.text, rcData ? kRcData : kIcon)) {
+            IsKeyword(kind.text, rcData ? kRcData : kIcon)) {
             request.kind = rcData ? RequestKind::RcData : RequestKind::Icon;
             request.keyToken = key.text;
             request.value = valueText;

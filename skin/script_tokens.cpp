@@ -4,15 +4,14 @@
 // stand and protect the separators between them; a comma or a brace is just
 // another character of the token.
 #include "skin/script_reader.h"
+#include "skin/script_vocabulary.h"
 
 namespace skin {
 namespace {
 
-constexpr char16_t kQuote = u'"';
+using vocabulary::kQuote;
 
-bool IsSeparator(char16_t c) {
-    return c == u'\t' || c == u' ';
-}
+constexpr auto IsSeparator = vocabulary::IsTokenSeparator;
 
 } // namespace
 

@@ -2,18 +2,18 @@
 
 #include "platform/platform.h"
 #include "skin/resource_key.h"
+#include "skin/script_vocabulary.h"
 
 #include <algorithm>
 
 namespace skin {
 namespace {
 
-constexpr char16_t kQuote = u'"';
+using vocabulary::kQuote;
 constexpr char16_t kBackslash = u'\\';
-constexpr char16_t kLineSeparator = 0x2028;
+using vocabulary::kLineSeparator;
 constexpr std::u16string_view kCrLf = u"\r\n";
-// What ends a line (CR, LF, U+2028) or the whole text (NUL) for the reader.
-constexpr std::u16string_view kLineEnds{u"\r\n\u2028\0", 4};
+constexpr std::u16string_view kLineEnds = vocabulary::kLineBreaksAndEnd;
 constexpr std::uint8_t kUtf8Marker[] = {0xEF, 0xBB, 0xBF};
 constexpr std::uint8_t kUtf16Marker[] = {0xFF, 0xFE};
 
@@ -24,7 +24,7 @@ bool IsSurrogate(char16_t c) {
 // What keeps a key token or a text from the reader whatever the line: a
 // comment marker.
 std::u16string CommentProblem(std::u16string_view text) {
-    if (text.find(u"//") != std::u16string_view::npos)
+    if (vocabulary::HoldsCommentMarker(text))
         return u"it holds \"//\", which starts a comment";
     return {};
 }
@@ -120,9 +120,10 @@ std::u16string StringEntryLine(std::uint32_t entry, std::u16string_view text) {
 
 std::u16string ResourceLine(std::u16string_view keyToken, RequestKind kind,
                             std::u16string_view file) {
-    const std::u16string_view keyword = kind == RequestKind::Icon ? u" ICON " : u" RCDATA ";
     std::u16string line(keyToken);
-    line.append(keyword);
+    line.append(u" ");
+    line.append(kind == RequestKind::Icon ? vocabulary::kIcon : vocabulary::kRcData);
+    line.append(u" ");
     line.append(file);
     return line;
 }
@@ -136,7 +137,7 @@ std::u16string KeyNameProblem(std::u16string_view name) {
         return problem;
     if (UseOfResolvedKey(IntegerOfToken(name)) != KeyUse::StringName)
         return u"it reads as a number";
-    if (platform::KeywordEquals(name, u"#define"))
+    if (vocabulary::IsKeyword(name, vocabulary::kDefine))
         return u"the reader takes it for #define";
     // Quotes may carry a space ("IDI X" is one key token); the reader decides.
     if (ReadsBack(ResourceLine(name, RequestKind::RcData, u"x.bin"), ScriptLineState::None,
@@ -144,7 +145,7 @@ std::u16string KeyNameProblem(std::u16string_view name) {
         return {};
     if (name.find(kQuote) != std::u16string_view::npos)
         return u"its quotes would join it to the words after it";
-    if (name.find_first_of(u" \t") != std::u16string_view::npos)
+    if (name.find_first_of(vocabulary::kTokenSeparators) != std::u16string_view::npos)
         return u"it holds a space, which ends a key token";
     return u"it starts or ends with a control character, which the reader trims";
 }
@@ -182,9 +183,9 @@ std::vector<std::uint8_t> WriteSkinScript(const UnpackedModule& module) {
         anyString = anyString || entry.written;
     if (anyString) {
         text.append(kCrLf);
-        text.append(u"STRINGTABLE");
+        text.append(vocabulary::kStringTable);
         text.append(kCrLf);
-        text.append(u"BEGIN");
+        text.append(vocabulary::kBegin);
         text.append(kCrLf);
         for (const UnpackedString& entry : module.strings) {
             if (!entry.written)
@@ -192,7 +193,7 @@ std::vector<std::uint8_t> WriteSkinScript(const UnpackedModule& module) {
             text.append(StringEntryLine(entry.entry, entry.text));
             text.append(kCrLf);
         }
-        text.append(u"END");
+        text.append(vocabulary::kEnd);
         text.append(kCrLf);
     }
     const auto written = [](const auto& part) { return part.notWritten.empty(); };

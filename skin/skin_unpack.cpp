@@ -3,7 +3,9 @@
 #include "platform/folder_list.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
+#include "skin/findings.h"
 #include "skin/module_unpack.h"
+#include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
 
 #include <algorithm>
@@ -17,13 +19,7 @@ constexpr std::u16string_view kModuleExtension = u".dll";
 // the process number: "Unpacked.unpacking-18293".
 constexpr std::u16string_view kTemporaryMark = u".unpacking-";
 
-std::u16string FoldCase(std::u16string_view text) {
-    std::u16string folded(text);
-    for (char16_t& c : folded)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    return folded;
-}
+using vocabulary::FoldCase;
 
 bool HasModuleExtension(std::u16string_view name) {
     return name.size() > kModuleExtension.size() &&
@@ -149,7 +145,7 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
         if (!known || module.script != script)
             module.findings.insert(
                 module.findings.begin(),
-                {false,
+                {FindingSeverity("unknown-module") == Severity::Warning,
                  u"written as " + module.script +
                      u", which the build does not read: it reads only the eight scripts of its "
                      u"table (vistel.rc, tavo.rc, brel.rc, quon.rc, zelma.rc, oxin.rc, "

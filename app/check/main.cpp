@@ -88,9 +88,8 @@ int Run(int argc, char** argv) {
     if (platform::FolderExists(files))
         report = skin::CheckSkin(programFolder);
     else
-        report.findings.push_back(
-            skin::Finding::Whole(u"Files\\", 0, 0, skin::Severity::Error, "no-files-folder",
-                                 u"no Files folder in " + Quoted(programFolder)));
+        report.findings.push_back(skin::Finding::Whole(
+            u"Files\\", 0, 0, "no-files-folder", u"no Files folder in " + Quoted(programFolder)));
     for (const skin::Finding& finding : report.findings)
         app::check::WriteLine(skin::FindingLine(finding));
     if (report.findings.size() > kFindingsWithoutCount)
