@@ -280,33 +280,6 @@ private:
     std::set<std::u16string> taken_;
 };
 
-// A string block's entries as the block holds them; the last one cut where
-// the block ends inside it.
-struct StringEntry {
-    std::u16string text;
-    bool cut = false;
-};
-
-std::vector<StringEntry> StringEntries(std::span<const std::uint8_t> data) {
-    const ByteReader in(data);
-    std::vector<StringEntry> entries;
-    std::uint64_t pos = 0;
-    while (in.Has(pos, 2)) {
-        const std::uint16_t length = *in.U16(pos);
-        pos += 2;
-        const std::uint64_t available = (in.Size() - pos) / 2;
-        StringEntry entry;
-        entry.cut = length > available;
-        const std::uint64_t units = entry.cut ? available : length;
-        entry.text.resize(static_cast<std::size_t>(units));
-        for (std::uint64_t i = 0; i < units; ++i)
-            entry.text[static_cast<std::size_t>(i)] = static_cast<char16_t>(*in.U16(pos + 2 * i));
-        pos += 2 * units;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
 // "it holds a line break" as the few words beside a string: "holds a line break".
 std::u16string Reason(std::u16string problem) {
     if (problem.starts_with(u"it "))
@@ -625,7 +598,7 @@ private:
 
     // Whether any string of the first block is written.
     bool ReadStrings(const Resource& resource) {
-        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::vector<StringBlockEntry> entries = ReadStringBlock(resource.data);
         const std::size_t findingsBefore = pending_.size();
         if (!entries.empty() && !entries[0].text.empty())
             Warn(resource, u" holds text in entry 0, which the build leaves empty",
@@ -635,7 +608,7 @@ private:
         std::uint32_t stoppedAt = 0; // the first entry not written, when it is no gap
         StringBlock rebuilt;
         for (std::uint32_t k = 1; k < entries.size(); ++k) {
-            const StringEntry& entry = entries[k];
+            const StringBlockEntry& entry = entries[k];
             if (entry.text.empty()) {
                 if (firstEmpty == 0)
                     firstEmpty = k;
@@ -687,7 +660,7 @@ private:
     void ListLaterStrings(const Resource& resource) {
         if (resource.name.IsName() || resource.name.id == 0 || resource.name.id > kLastNumber)
             return;
-        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::vector<StringBlockEntry> entries = ReadStringBlock(resource.data);
         const std::uint32_t first = (resource.name.id - 1) * kStringsPerBlock;
         for (std::uint32_t k = 0; k < entries.size() && k < kStringsPerBlock; ++k)
             if (!entries[k].text.empty())
@@ -716,8 +689,8 @@ private:
                  "icon-ids-renumbered");
     }
 
+    static constexpr std::uint32_t kStringsPerBlock = kStringBlockEntries;
     static constexpr std::u16string_view kUnwritableName = u"name no key token can carry";
-    static constexpr std::uint32_t kStringsPerBlock = 16;
 
     UnpackedModule& module_;
     std::optional<std::uint16_t> wanted_;
@@ -755,27 +728,10 @@ std::u16string_view ExtensionOf(DataKind kind) {
 }
 
 std::vector<std::uint8_t> IconFileBytes(const UnpackedIconGroup& group) {
-    const std::uint64_t count = group.images.size();
-    const std::uint64_t directory = acWorkRes::kIconDirSize + count * acWorkRes::kIconDirEntrySize;
-    std::uint64_t size = directory;
+    acWorkRes::IconFile icon{group.header, {}};
     for (const UnpackedIconImage& image : group.images)
-        size += image.bytes.size();
-    std::vector<std::uint8_t> file(static_cast<std::size_t>(size));
-    acWorkRes::ByteWriter out(file);
-    out.PutBytes(0, group.header);
-    out.PutU16(acWorkRes::kIconCountOffset, static_cast<std::uint16_t>(count));
-    std::uint64_t offset = directory;
-    for (std::uint64_t k = 0; k < count; ++k) {
-        const UnpackedIconImage& image = group.images[static_cast<std::size_t>(k)];
-        const std::uint64_t at = acWorkRes::kIconDirSize + k * acWorkRes::kIconDirEntrySize;
-        out.PutBytes(at, image.entry);
-        out.PutU32(at + acWorkRes::kIconBytesInResOffset,
-                   static_cast<std::uint32_t>(image.bytes.size()));
-        out.PutU32(at + acWorkRes::kIconImageOffsetOffset, static_cast<std::uint32_t>(offset));
-        out.PutBytes(offset, image.bytes);
-        offset += image.bytes.size();
-    }
-    return file;
+        icon.Images.push_back({image.entry, image.bytes});
+    return acWorkRes::IconFileBytes(icon);
 }
 
 bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
