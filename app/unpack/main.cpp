@@ -7,8 +7,8 @@
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/module_unpack.h"
-#include "skin/skin_unpack.h"
+#include "skin/unpack_folder.h"
+#include "skin/unpack_module.h"
 
 #include <optional>
 #include <string>

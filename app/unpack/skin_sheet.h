@@ -1,6 +1,6 @@
 // The unpacker's sheet (skin.html): a whole skin on one page, for people.
 //
-// A view over the plain values the unpacker hands over (skin/unpacked_skin.h):
+// A view over the plain values the unpacker hands over (skin/unpacked_model.h):
 // one section per module with its icon groups drawn image by image, its
 // string entries, its raw data and what the script language could not
 // express. The page works offline and shows everything without running a
@@ -15,7 +15,7 @@
 // (data-broken="1"), which a browser-driven check reads back.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // icons and the raw data, and the sheet.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "skin/skin_unpack.h"
+#include "skin/unpack_folder.h"
 
 #include "platform/folder_list.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/module_unpack.h"
 #include "skin/script_writer.h"
+#include "skin/unpack_module.h"
 
 #include <algorithm>
 #include <set>

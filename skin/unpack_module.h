@@ -5,7 +5,7 @@
 // lookup, ParseResourceDirectory); nothing here parses PE structures itself.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "skin/module_unpack.h"
+#include "skin/unpack_module.h"
 
 #include "acWorkRes/byte_reader.h"
 #include "acWorkRes/checked_math.h"
