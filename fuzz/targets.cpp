@@ -162,7 +162,7 @@ Expressed ExpressedOf(const skin::UnpackedModule& module) {
             out.icons.emplace_back(group.key, skin::IconFileBytes(group));
     for (const skin::UnpackedData& data : module.data)
         if (data.notWritten.empty())
-            out.data.emplace_back(data.key, data.bytes);
+            out.data.emplace_back(data.key, Bytes(data.bytes.begin(), data.bytes.end()));
     for (const skin::UnpackedString& string : module.strings)
         if (string.written)
             out.strings.emplace_back(string.entry, string.text);

@@ -241,7 +241,7 @@ private:
         data.key = KeyToken(resource);
         data.language = static_cast<std::uint16_t>(resource.language);
         data.kind = DataKindOf(resource.data);
-        data.bytes.assign(resource.data.begin(), resource.data.end());
+        data.bytes = resource.data;
         const bool written = !data.key.empty();
         if (written) {
             data.file = FilePath(u"data", dataFiles_.Take(data.key, ExtensionOf(data.kind)));
@@ -283,7 +283,7 @@ private:
         }
         UnpackedIconGroup group;
         group.language = static_cast<std::uint16_t>(resource.language);
-        group.header.assign(header->begin(), header->end());
+        group.header = *header;
         std::uint64_t fileSize = size + std::uint64_t{*count} * 2; // .ico entries are 16 bytes
         bool sizesDiffer = false;
         for (std::uint32_t k = 0; k < *count; ++k) {
@@ -303,13 +303,13 @@ private:
             UnpackedIconImage image;
             image.iconId = id;
             const auto entry = *in.Slice(at, acWorkRes::kIconEntrySharedSize);
-            image.entry.assign(entry.begin(), entry.end());
+            image.entry = entry;
             image.width = entry[0] == 0 ? 256 : entry[0];
             image.height = entry[1] == 0 ? 256 : entry[1];
             image.colorCount = entry[2];
             image.bitCount = *in.U16(at + 6);
             image.png = IsPng(bytes);
-            image.bytes.assign(bytes.begin(), bytes.end());
+            image.bytes = bytes;
             sizesDiffer =
                 sizesDiffer || *in.U32(at + acWorkRes::kIconBytesInResOffset) != bytes.size();
             fileSize += bytes.size();

@@ -28,18 +28,30 @@ struct Counts {
     std::size_t imageBytes = 0; // the data: URIs' share of the page
 };
 
+Counts CountModule(const UnpackedModule& m) {
+    Counts c;
+    c.icons = m.icons.size();
+    for (const auto& g : m.icons) {
+        c.images += g.images.size();
+        for (const auto& image : g.images)
+            c.imageBytes += ImageUriLength(image);
+    }
+    c.strings = m.strings.size();
+    c.data = m.data.size();
+    c.findings = m.findings.size();
+    return c;
+}
+
 Counts CountSkin(const skin::UnpackedSkin& skin) {
     Counts c;
     for (const auto& m : skin.modules) {
-        c.icons += m.icons.size();
-        for (const auto& g : m.icons) {
-            c.images += g.images.size();
-            for (const auto& image : g.images)
-                c.imageBytes += ImageUriLength(image);
-        }
-        c.strings += m.strings.size();
-        c.data += m.data.size();
-        c.findings += m.findings.size();
+        const Counts own = CountModule(m);
+        c.icons += own.icons;
+        c.images += own.images;
+        c.imageBytes += own.imageBytes;
+        c.strings += own.strings;
+        c.data += own.data;
+        c.findings += own.findings;
     }
     return c;
 }
@@ -359,14 +371,10 @@ std::string ImageDataUri(const skin::UnpackedIconImage& image) {
     return out;
 }
 
-std::string SkinSheetHtml(const skin::UnpackedSkin& skin) {
+void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
+                    const SectionDone& sectionDone) {
     const Counts counts = CountSkin(skin);
     std::string out;
-    // The images' data: URIs are most of a large page; the rest is a small
-    // share per element. One reservation, so the page is written in place.
-    out.reserve(counts.imageBytes + 400 * counts.images + 4096 +
-                256 * (counts.strings + counts.data + counts.findings + skin.modules.size()));
-
     AppendPageHead(out);
     out += "<header><h1>Skin sheet</h1>\n<p class=\"counts\">";
     AppendCount(out, skin.modules.size(), "module", "modules");
@@ -390,8 +398,15 @@ std::string SkinSheetHtml(const skin::UnpackedSkin& skin) {
     }
     out += "</ul></nav></header>\n";
 
+    write(out);
     for (std::size_t i = 0; i < skin.modules.size(); ++i) {
         const UnpackedModule& m = skin.modules[i];
+        // A section at a time: the images' data: URIs are most of it, the
+        // rest a small share per element; one reservation, written in place.
+        const Counts own = CountModule(m);
+        out.clear();
+        out.reserve(own.imageBytes + 400 * own.images + 1024 +
+                    256 * (own.strings + own.data + own.findings));
         out += "<section id=\"module-";
         AppendNumber(out, i + 1);
         out += "\"><h2>";
@@ -402,9 +417,17 @@ std::string SkinSheetHtml(const skin::UnpackedSkin& skin) {
         AppendData(out, m);
         AppendFindings(out, m);
         out += "</section>\n";
+        write(out);
+        if (sectionDone)
+            sectionDone(m);
     }
-    out += "</body></html>\n";
-    return out;
+    write("</body></html>\n");
+}
+
+std::string SkinSheetHtml(const skin::UnpackedSkin& skin) {
+    std::string page;
+    WriteSkinSheet(skin, [&page](std::string_view part) { page += part; });
+    return page;
 }
 
 } // namespace app::unpack

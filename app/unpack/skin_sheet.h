@@ -18,10 +18,21 @@
 #include "skin/unpacked_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace app::unpack {
+
+// Where the page goes as it is made: its UTF-8 bytes in order, a part at a time.
+using SheetOutput = std::function<void(std::string_view part)>;
+// Called once a module's section is written: its bytes are not read again.
+using SectionDone = std::function<void(const skin::UnpackedModule& module)>;
+
+// Writes the page as it is made: the head, then one module's section at a
+// time, so that no more than one section is held at once.
+void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
+                    const SectionDone& sectionDone = {});
 
 // The whole page as UTF-8.
 std::string SkinSheetHtml(const skin::UnpackedSkin& skin);
