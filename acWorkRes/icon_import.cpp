@@ -1,6 +1,7 @@
 #include "acWorkRes/icon_import.h"
 
 #include "acWorkRes/byte_reader.h"
+#include "acWorkRes/checked_math.h"
 #include "acWorkRes/child_index.h"
 #include "acWorkRes/update_ops.h"
 #include "platform/platform.h"
@@ -32,6 +33,34 @@ std::optional<IconFile> ParseIconFile(std::span<const std::uint8_t> file) {
         icon.Images.push_back({*entry, *bytes});
     }
     return icon;
+}
+
+std::vector<std::uint8_t> IconFileBytes(const IconFile& icon) {
+    if (icon.Header.size() != kIconDirSize || icon.Images.size() > 0xFFFF)
+        return {};
+    const std::uint64_t count = icon.Images.size();
+    const std::uint64_t directory = kIconDirSize + count * kIconDirEntrySize;
+    std::uint64_t size = directory;
+    for (const IconImage& image : icon.Images) {
+        if (image.Entry.size() != kIconEntrySharedSize || image.Bytes.size() > kMaxU32 - size)
+            return {};
+        size += image.Bytes.size();
+    }
+    std::vector<std::uint8_t> file(static_cast<std::size_t>(size));
+    ByteWriter out(file);
+    out.PutBytes(0, icon.Header);
+    out.PutU16(kIconCountOffset, static_cast<std::uint16_t>(count));
+    std::uint64_t offset = directory;
+    for (std::uint64_t k = 0; k < count; ++k) {
+        const IconImage& image = icon.Images[static_cast<std::size_t>(k)];
+        const std::uint64_t at = kIconDirSize + k * kIconDirEntrySize;
+        out.PutBytes(at, image.Entry);
+        out.PutU32(at + kIconBytesInResOffset, static_cast<std::uint32_t>(image.Bytes.size()));
+        out.PutU32(at + kIconImageOffsetOffset, static_cast<std::uint32_t>(offset));
+        out.PutBytes(offset, image.Bytes);
+        offset += image.Bytes.size();
+    }
+    return file;
 }
 
 std::vector<std::uint16_t> GroupIconIds(std::span<const std::uint8_t> group) {

@@ -1,5 +1,5 @@
 // The steps of the icon import (AddIconFromFile in acWorkRes.h): reading an
-// .ico file, reading, listing and removing an existing icon group, and
+// .ico file and writing one back, reading, listing and removing an existing icon group, and
 // handing out free RT_ICON IDs.
 //
 // An .ico file: ICONDIR (idReserved, idType, idCount: three u16), then idCount
@@ -52,6 +52,14 @@ struct IconFile {
 // and entries, idCount 0, or an image that reaches outside the file or is
 // kIconImageSizeLimit bytes or more. idReserved and idType are not looked at.
 std::optional<IconFile> ParseIconFile(std::span<const std::uint8_t> file);
+
+// The .ico file that holds `icon`, ParseIconFile's inverse: the header, one
+// entry per image (its first 12 bytes as given, its size as dwBytesInRes,
+// its offset), then the images back to back. Imported with AddIconFromFile,
+// it gives a group with this header and these entries, and these images.
+// Empty when the file would not fit 32-bit offsets, or an entry is not 12
+// bytes or the header not 6.
+std::vector<std::uint8_t> IconFileBytes(const IconFile& icon);
 
 // The RT_ICON IDs a group directory lists, in its order, each once. A
 // directory shorter than its idCount says is read as far as its whole

@@ -31,6 +31,9 @@ std::vector<std::uint8_t> DibBytes(std::uint32_t size) {
 }
 
 skin::UnpackedSkin LargeSkin() {
+    // The model views the bytes: the three images' bytes, shared by every
+    // group, live as long as the program.
+    static const std::vector<std::uint8_t> kDibs[] = {DibBytes(48), DibBytes(32), DibBytes(16)};
     skin::UnpackedSkin s;
     for (int m = 0; m < 8; ++m) {
         skin::UnpackedModule module;
@@ -45,12 +48,13 @@ skin::UnpackedSkin LargeSkin() {
                                           {},
                                           {}};
             std::uint16_t id = 50;
-            for (std::uint32_t size : {48u, 32u, 16u}) {
+            for (std::size_t k = 0; k < std::size(kDibs); ++k) {
+                const std::uint32_t size = 48 - 16 * static_cast<std::uint32_t>(k);
                 skin::UnpackedIconImage image;
                 image.iconId = id++;
                 image.width = image.height = size;
                 image.bitCount = 32;
-                image.bytes = DibBytes(size);
+                image.bytes = kDibs[k];
                 group.images.push_back(std::move(image));
             }
             module.icons.push_back(std::move(group));

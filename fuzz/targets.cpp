@@ -4,10 +4,10 @@
 #include "fuzz/fuzz_helper.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/module_unpack.h"
 #include "skin/script_check.h"
-#include "skin/skin_unpack.h"
 #include "skin/template_module.h"
+#include "skin/unpack_folder.h"
+#include "skin/unpack_module.h"
 
 #include <algorithm>
 #include <string_view>
@@ -160,7 +160,7 @@ Expressed ExpressedOf(const skin::UnpackedModule& module) {
             out.icons.emplace_back(group.key, skin::IconFileBytes(group));
     for (const skin::UnpackedData& data : module.data)
         if (data.notWritten.empty())
-            out.data.emplace_back(data.key, data.bytes);
+            out.data.emplace_back(data.key, Bytes(data.bytes.begin(), data.bytes.end()));
     for (const skin::UnpackedString& string : module.strings)
         if (string.written)
             out.strings.emplace_back(string.entry, string.text);

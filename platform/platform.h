@@ -203,6 +203,12 @@ public:
     // and reports nothing; Windows has no such call and does nothing.
     void PrepareForWriting(std::uint64_t offset, std::uint64_t length) const noexcept;
 
+    // A hint that the view's pages are not needed for now: where the system
+    // can, a read-only view's pages leave the process's memory and are read
+    // from the file again when next touched. Changes no byte; Windows does
+    // nothing.
+    void ReleasePages() const noexcept;
+
 private:
     friend Mapping MapWholeFile(File& file, bool writable);
     std::uint8_t* data_ = nullptr;

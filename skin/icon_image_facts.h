@@ -3,7 +3,7 @@
 // of the one-image .ico file that lets a browser draw a DIB image alone.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <array>
 #include <cstddef>

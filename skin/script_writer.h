@@ -3,7 +3,7 @@
 #pragma once
 
 #include "skin/script_reader.h"
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,7 @@
 #include "skin/string_block.h"
 
+#include "acWorkRes/byte_reader.h"
+
 #include <utility>
 
 namespace skin {
@@ -27,6 +29,26 @@ std::vector<std::uint8_t> StringBlock::Finish() {
     for (std::int32_t n = entryCount_ + 1; n < kStringBlockEntries; ++n)
         Word(0);
     return std::move(bytes_);
+}
+
+std::vector<StringBlockEntry> ReadStringBlock(std::span<const std::uint8_t> block) {
+    const acWorkRes::ByteReader in(block);
+    std::vector<StringBlockEntry> entries;
+    std::uint64_t pos = 0;
+    while (in.Has(pos, 2)) {
+        const std::uint16_t length = *in.U16(pos);
+        pos += 2;
+        const std::uint64_t available = (in.Size() - pos) / 2;
+        StringBlockEntry entry;
+        entry.cut = length > available;
+        const std::uint64_t units = entry.cut ? available : length;
+        entry.text.resize(static_cast<std::size_t>(units));
+        for (std::uint64_t i = 0; i < units; ++i)
+            entry.text[static_cast<std::size_t>(i)] = static_cast<char16_t>(*in.U16(pos + 2 * i));
+        pos += 2 * units;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 } // namespace skin

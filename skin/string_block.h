@@ -1,8 +1,11 @@
 // One RT_STRING block as the build fills it: an empty entry 0, then the
-// script's entries in script order, then empty entries up to 16 in all.
+// script's entries in script order, then empty entries up to 16 in all; and
+// a block read back entry by entry, as the platform's string loading reads it.
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -29,5 +32,16 @@ private:
     std::vector<std::uint8_t> bytes_;
     std::int32_t entryCount_ = 0;
 };
+
+// One entry of a block as the block holds it.
+struct StringBlockEntry {
+    std::u16string text;
+    bool cut = false; // the block ends inside it: `text` is what it holds
+};
+
+// The entries of a block: a 16-bit length word, then that many code units,
+// to the block's end; a last entry the block ends inside is cut, and an odd
+// last byte is no entry.
+std::vector<StringBlockEntry> ReadStringBlock(std::span<const std::uint8_t> block);
 
 } // namespace skin

@@ -7,8 +7,8 @@
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/module_unpack.h"
-#include "skin/skin_unpack.h"
+#include "skin/unpack_folder.h"
+#include "skin/unpack_module.h"
 
 #include <optional>
 #include <string>
@@ -128,7 +128,9 @@ int Run(int argc, char** argv) {
         const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules, language);
         const std::u16string target = out != nullptr ? *out : resolved.output;
         const std::vector<skin::StaleFolder> stale =
-            skin::WriteUnpackedFolder(skin, target, app::unpack::SkinSheetHtml(skin));
+            skin::WriteUnpackedFolder(skin, target, [&skin](const auto& write) {
+                app::unpack::WriteSkinSheet(skin, write, skin::ReleaseModuleBytes);
+            });
         std::size_t warnings = 0;
         std::size_t notes = 0;
         for (const skin::UnpackedModule& module : skin.modules) {

@@ -1,6 +1,6 @@
 // The unpacker's sheet (skin.html): a whole skin on one page, for people.
 //
-// A view over the plain values the unpacker hands over (skin/unpacked_skin.h):
+// A view over the plain values the unpacker hands over (skin/unpacked_model.h):
 // one section per module with its icon groups drawn image by image, its
 // string entries, its raw data and what the script language could not
 // express. The page works offline and shows everything without running a
@@ -15,13 +15,24 @@
 // (data-broken="1"), which a browser-driven check reads back.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace app::unpack {
+
+// Where the page goes as it is made: its UTF-8 bytes in order, a part at a time.
+using SheetOutput = std::function<void(std::string_view part)>;
+// Called once a module's section is written: its bytes are not read again.
+using SectionDone = std::function<void(const skin::UnpackedModule& module)>;
+
+// Writes the page as it is made: the head, then one module's section at a
+// time, so that no more than one section is held at once.
+void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
+                    const SectionDone& sectionDone = {});
 
 // The whole page as UTF-8.
 std::string SkinSheetHtml(const skin::UnpackedSkin& skin);

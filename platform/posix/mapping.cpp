@@ -18,6 +18,11 @@ void Mapping::Unmap() {
     mappingHandle_ = 0;
 }
 
+void Mapping::ReleasePages() const noexcept {
+    if (data_ != nullptr)
+        madvise(data_, size_, MADV_DONTNEED);
+}
+
 void Mapping::PrepareForWriting(std::uint64_t offset, std::uint64_t length) const noexcept {
 #ifdef MADV_POPULATE_WRITE
     if (data_ == nullptr || offset >= size_)

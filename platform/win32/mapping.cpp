@@ -16,6 +16,10 @@ void Mapping::Unmap() {
     mappingHandle_ = 0;
 }
 
+void Mapping::ReleasePages() const noexcept {
+    // The system trims a view's working set itself.
+}
+
 void Mapping::PrepareForWriting(std::uint64_t, std::uint64_t) const noexcept {
     // Windows offers prefetching for reading only; the writes fault as usual.
 }

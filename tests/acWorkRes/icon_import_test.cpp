@@ -522,6 +522,31 @@ TEST_F(IconImportTest, AFileThatCannotBeReadGivesZeroAndChangesNothing) {
     EXPECT_EQ(Snapshot(), before);
 }
 
+// A group's directory and images written as an .ico file: imported, it gives
+// the same group and images back; parsed, the same header, entries and images.
+TEST_F(IconImportTest, IconFileBytesWritesTheFileThatGivesTheGroupBack) {
+    const auto images = Images(3, 31);
+    const std::vector<std::uint16_t> ids = {50, 51, 52};
+    const std::vector<std::uint8_t> group = GroupDirectory(images, ids);
+    IconFile icon{std::span(group).first(kIconDirSize), {}};
+    for (std::size_t k = 0; k < images.size(); ++k)
+        icon.Images.push_back({std::span(group).subspan(kIconDirSize + k * kGroupIconEntrySize, 12),
+                               images[k].Bytes});
+    const std::vector<std::uint8_t> file = IconFileBytes(icon);
+    const auto parsed = ParseIconFile(file);
+    ASSERT_TRUE(parsed);
+    EXPECT_TRUE(SameBytes(parsed->Header, icon.Header));
+    ASSERT_EQ(parsed->Images.size(), images.size());
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        EXPECT_TRUE(SameBytes(parsed->Images[k].Entry, icon.Images[k].Entry)) << k;
+        EXPECT_TRUE(SameBytes(parsed->Images[k].Bytes, images[k].Bytes)) << k;
+    }
+    ASSERT_EQ(Import(u"BACK", file), 0u);
+    ExpectGroup(u"BACK", images, ids);
+    icon.Images[1].Entry = icon.Images[1].Entry.first(11);
+    EXPECT_TRUE(IconFileBytes(icon).empty());
+}
+
 TEST(ParseIconFile, PointsAtTheHeaderEntriesAndImagesInsideTheFile) {
     const auto images = Images(2, 30);
     const std::vector<std::uint8_t> file = IcoFile(images, 7, 2);

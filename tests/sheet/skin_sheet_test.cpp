@@ -15,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <deque>
 #include <set>
 #include <string>
 #include <tuple>
@@ -72,15 +73,24 @@ bool DecodeDataUri(std::string_view uri, std::string& mediaType, std::vector<std
     return true;
 }
 
+// Bytes that live as long as the test program, as the model's views need.
+std::span<const std::uint8_t> Kept(std::vector<std::uint8_t> bytes) {
+    static std::deque<std::vector<std::uint8_t>> kept;
+    return kept.emplace_back(std::move(bytes));
+}
+
+// An image of `bytes` bytes, `head` over the first of them.
 skin::UnpackedIconImage Image(std::uint32_t size, std::uint16_t bitCount, std::size_t bytes,
-                              bool png = false) {
+                              bool png = false, std::span<const std::uint8_t> head = {}) {
     skin::UnpackedIconImage image;
     image.iconId = 50;
     image.width = image.height = size;
     image.bitCount = bitCount;
     image.png = png;
+    std::vector<std::uint8_t> data;
     for (std::size_t i = 0; i < bytes; ++i)
-        image.bytes.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+        data.push_back(i < head.size() ? head[i] : static_cast<std::uint8_t>(i * 37 + 11));
+    image.bytes = Kept(std::move(data));
     return image;
 }
 
@@ -106,11 +116,11 @@ TEST(SkinSheet, HostileTextsCannotOpenMarkupOrAddHandlers) {
         images += g.images.size();
         m.icons.push_back(g);
         m.strings.push_back({1, h, false, true, h});
-        m.data.push_back({h, h, 1049, skin::DataKind::Png, {0x89, 'P', 'N', 'G'}, {}});
+        m.data.push_back({h, h, 1049, skin::DataKind::Png, Kept({0x89, 'P', 'N', 'G'}), {}});
         images += 1; // the picture of the PNG data
-        m.data.push_back({h, h, 1049, skin::DataKind::Wav, {'R', 'I', 'F', 'F'}, h});
+        m.data.push_back({h, h, 1049, skin::DataKind::Wav, Kept({'R', 'I', 'F', 'F'}), h});
         const std::string text = platform::Utf16ToUtf8(h + u"\r\n" + h);
-        m.data.push_back({h, h, 1049, skin::DataKind::Text, {text.begin(), text.end()}, {}});
+        m.data.push_back({h, h, 1049, skin::DataKind::Text, Kept({text.begin(), text.end()}), {}});
         m.findings.push_back({true, h, "unexpressible-type\"><b>"});
         s.modules.push_back(m);
     }
@@ -198,25 +208,22 @@ TEST(SkinSheet, DibImageUriHoldsAOneImageIcoFileThatParsesBack) {
         std::vector<std::uint8_t> file;
         ASSERT_TRUE(DecodeDataUri(ImageDataUri(image), type, file));
         EXPECT_EQ(type, "image/png");
-        EXPECT_EQ(file, image.bytes);
+        EXPECT_TRUE(std::ranges::equal(file, image.bytes));
     }
 }
 
 TEST(IconImageFacts, KindSizeAndDepthFromTheImagesOwnHeader) {
-    auto dib = Image(16, 0, 40);
     const std::uint8_t dibHead[] = {40, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 32, 0, 0, 0, 1, 0, 4, 0};
-    std::copy(std::begin(dibHead), std::end(dibHead), dib.bytes.begin()); // 16 wide, top-down
-    auto png = Image(16, 0, 33, true);
+    const auto dib = Image(16, 0, 40, false, dibHead); // 16 wide, top-down
     const std::uint8_t pngHead[] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0,  13, 'I',
                                     'H',  'D', 'R', 0,   0,  1,  0,  0,  0, 0, 48, 8,  6};
-    std::copy(std::begin(pngHead), std::end(pngHead), png.bytes.begin()); // 256x48 RGBA
-    auto shortDib = Image(16, 0, 6);
-    std::copy_n(dibHead, 4, shortDib.bytes.begin());
+    const auto png = Image(16, 0, 33, true, pngHead); // 256x48 RGBA
+    const auto shortDib = Image(16, 0, 6, false, std::span(dibHead).first(4));
     auto given = dib;
     given.bitCount = 24;
-    auto noise = Image(16, 0, 40);
-    std::copy_n(dibHead, 4, noise.bytes.begin());
-    noise.bytes[0] = 12; // an OS/2 core header: no DIB an icon may hold
+    // An OS/2 core header: no DIB an icon may hold.
+    const std::uint8_t noiseHead[] = {12, 0, 0, 0};
+    const auto noise = Image(16, 0, 40, false, noiseHead);
     struct {
         const skin::UnpackedIconImage& image;
         skin::IconImageKind kind;
@@ -273,8 +280,9 @@ TEST(SkinSheet, WhatTheScriptDoesNotHoldIsMarkedWhereItStands) {
                  {40, u"forty", true, false, u"past entry 15"}};
     m.icons.push_back({u"IDI_KEPT", u"m\\icons\\IDI_KEPT.ico", 1049, {Image(16, 32, 40)}, {}, {}});
     m.icons.push_back({u"IDI_LEFT", {}, 1049, {Image(16, 32, 40)}, {}, u"name no key can carry"});
-    m.data.push_back({u"KEPT_DATA", u"m\\data\\k.bin", 1049, skin::DataKind::Binary, {1}, {}});
-    m.data.push_back({u"LEFT_DATA", {}, 1049, skin::DataKind::Binary, {1}, u"language 1033"});
+    m.data.push_back(
+        {u"KEPT_DATA", u"m\\data\\k.bin", 1049, skin::DataKind::Binary, Kept({1}), {}});
+    m.data.push_back({u"LEFT_DATA", {}, 1049, skin::DataKind::Binary, Kept({1}), u"language 1033"});
     const std::string page = SkinSheetHtml(s);
     for (const auto& entry : m.strings) {
         SCOPED_TRACE(entry.entry);

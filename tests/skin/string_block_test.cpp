@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 
 namespace {
@@ -63,6 +65,38 @@ TEST(StringBlock, OverlongTextIsCutSoTheLengthWordAgrees) {
     EXPECT_EQ(entries[1], std::u16string(65535, u'a'));
     EXPECT_EQ(entries[2], std::u16string(65535, u'b'));
     EXPECT_EQ(entries[3], u"after");
+}
+
+// ReadStringBlock gives back what the block was made of, and a block cut
+// anywhere gives its entries up to the cut, the last one marked.
+TEST(StringBlock, ReadStringBlockIsTheInverseOfFinishAndMarksACutEntry) {
+    const std::vector<std::u16string> texts = {u"one", u"", u"Два", std::u16string(300, u'x')};
+    skin::StringBlock block;
+    for (const std::u16string& text : texts)
+        block.Add(text);
+    const std::vector<std::uint8_t> bytes = block.Finish();
+    const std::vector<skin::StringBlockEntry> entries = skin::ReadStringBlock(bytes);
+    ASSERT_EQ(entries.size(), 16u);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        EXPECT_EQ(entries[k].text, k >= 1 && k <= texts.size() ? texts[k - 1] : u"") << k;
+        EXPECT_FALSE(entries[k].cut) << k;
+    }
+    // Entries 0 ("" at 0..2), 1 ("one" at 2..10), 2 ("" at 10..12), 3 ("Два" at 12..20).
+    const std::size_t starts[] = {0, 2, 10, 12, 20};
+    for (std::size_t end = 0; end < 20; ++end) {
+        const std::vector<skin::StringBlockEntry> part =
+            skin::ReadStringBlock(std::span(bytes).first(end));
+        const std::size_t whole = static_cast<std::size_t>(
+            std::upper_bound(std::begin(starts) + 1, std::end(starts), end) - std::begin(starts) -
+            1);
+        const bool inside = end >= starts[whole] + 2; // its length word is there
+        ASSERT_EQ(part.size(), whole + (inside ? 1 : 0)) << end;
+        if (inside) {
+            EXPECT_TRUE(part.back().cut) << end;
+            EXPECT_EQ(part.back().text, texts[whole - 1].substr(0, (end - starts[whole] - 2) / 2))
+                << end;
+        }
+    }
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 // and random skins built, unpacked and built again, compared byte for byte.
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/module_unpack.h"
 #include "skin/script_reader.h"
 #include "skin/script_writer.h"
-#include "skin/skin_unpack.h"
+#include "skin/unpack_folder.h"
+#include "skin/unpack_module.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,11 @@
 // icons and the raw data, and the sheet.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "platform/platform.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +28,25 @@ struct ModuleFile {
     std::u16string shown;
 };
 
+// A module's bytes as the unpacker holds them: a read-only view of the file,
+// or, where it cannot be mapped, a copy. The model's views point into it.
+struct ModuleBytes {
+    platform::Mapping mapping;
+    platform::FileBytes copy;
+
+    std::span<const std::uint8_t> Bytes() const {
+        return mapping ? std::span<const std::uint8_t>(mapping.Bytes()) : copy.Bytes();
+    }
+};
+
+// Lets the pages of the module's bytes go until they are next read: once
+// its resources are read, once its files are written, once its section of
+// the sheet is written. Nothing for a module whose bytes the caller holds.
+void ReleaseModuleBytes(const UnpackedModule& module);
+
+// Writes the sheet to its file as it is made: `write` takes its parts in order.
+using SheetWriter = std::function<void(const std::function<void(std::string_view part)>& write)>;
+
 // The modules of a _skin folder (`folder` ends in a separator): the files
 // ending in ".dll", whatever their letter case, those of the build's table
 // first in its order, the others after by name.
@@ -45,14 +66,17 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
                            std::optional<std::uint16_t> language = std::nullopt);
 
 // Writes the unpacked skin as the new folder `target`: Files\<script>,
-// Files\<stem>\icons\..., Files\<stem>\data\... and skin.html holding
-// `sheetHtml`. Everything is written into a temporary folder beside
-// `target`, which is renamed to it last. A `target` that exists and holds
+// Files\<stem>\icons\..., Files\<stem>\data\... (a module at a time, its
+// bytes released after it) and skin.html as `sheet` writes it. Everything is written into a
+// temporary folder beside `target`, which is renamed to it last. A `target` that exists and holds
 // anything, or is no folder, is refused before anything is written. A
 // failure removes the temporary folder and throws a GeneralError naming the
 // file and the reason.
 // Returns the temporary folders of earlier unpacks that it removed
 // (ClearStaleFolders on the target's parent).
+std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                                             const SheetWriter& sheet);
+// The same with the whole sheet at hand.
 std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
                                              std::string_view sheetHtml);
 

@@ -1,16 +1,14 @@
-#include "skin/module_unpack.h"
+#include "skin/unpack_module.h"
 
 #include "acWorkRes/byte_reader.h"
 #include "acWorkRes/checked_math.h"
 #include "acWorkRes/icon_import.h"
-#include "acWorkRes/pe_headers.h"
-#include "acWorkRes/resource_tree.h"
 #include "platform/platform.h"
 #include "skin/findings.h"
 #include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
 #include "skin/string_block.h"
-#include "skin/template_module.h"
+#include "skin/unpack_resources.h"
 
 #include <algorithm>
 #include <map>
@@ -20,289 +18,14 @@
 #include <utility>
 
 namespace skin {
+
+using vocabulary::FoldCase;
 namespace {
 
 using acWorkRes::ByteReader;
-using acWorkRes::TResItem;
+using namespace unpack;
 
 constexpr std::uint32_t kStringTableName = 1; // the one block a script fills
-constexpr std::uint32_t kLastNumber = 0xFFFF;
-
-// A type, name or language as the directory gives it: a number (any 32-bit
-// value the entry holds) or a name.
-struct Key {
-    std::uint32_t id = 0;
-    std::u16string name;
-
-    bool IsName() const { return !name.empty(); }
-    bool IsNumber(std::uint32_t n) const { return !IsName() && id == n; }
-};
-
-struct Resource {
-    Key type;
-    Key name;
-    std::uint32_t language = 0;
-    std::span<const std::uint8_t> data;
-};
-
-// The languages of one (type, name), in the directory's order.
-struct NamedResource {
-    Key type;
-    Key name;
-    std::vector<Resource> languages;
-};
-
-std::u16string TypeText(const Key& type) {
-    static const char16_t* const kNames[] = {
-        nullptr,      u"RT_CURSOR",       u"RT_BITMAP",       u"RT_ICON", u"RT_MENU",
-        u"RT_DIALOG", u"RT_STRING",       u"RT_FONTDIR",      u"RT_FONT", u"RT_ACCELERATOR",
-        u"RT_RCDATA", u"RT_MESSAGETABLE", u"RT_GROUP_CURSOR", nullptr,    u"RT_GROUP_ICON",
-        nullptr,      u"RT_VERSION",      u"RT_DLGINCLUDE",   nullptr,    u"RT_PLUGPLAY",
-        u"RT_VXD",    u"RT_ANICURSOR",    u"RT_ANIICON",      u"RT_HTML", u"RT_MANIFEST"};
-    if (type.IsName())
-        return u"type \"" + type.name + u"\"";
-    if (type.id < std::size(kNames) && kNames[type.id] != nullptr)
-        return kNames[type.id];
-    return u"type " + platform::Decimal(type.id);
-}
-
-std::u16string NameText(const Key& name) {
-    return name.IsName() ? u"\"" + name.name + u"\"" : platform::Decimal(name.id);
-}
-
-// How many languages a folded finding names before it cuts the list short.
-constexpr std::size_t kLanguagesShown = 8;
-
-// " (language 1033)", or " in 39 languages (1025, 1026, ...)" for several.
-std::u16string LanguagesText(std::vector<std::uint32_t> languages) {
-    std::sort(languages.begin(), languages.end());
-    languages.erase(std::unique(languages.begin(), languages.end()), languages.end());
-    if (languages.size() == 1)
-        return u" (language " + platform::Decimal(languages.front()) + u")";
-    std::u16string text = u" in " + platform::Decimal(languages.size()) + u" languages (";
-    for (std::size_t i = 0; i < languages.size() && i < kLanguagesShown; ++i)
-        text += (i == 0 ? u"" : u", ") + platform::Decimal(languages[i]);
-    return text + (languages.size() > kLanguagesShown ? u", ...)" : u")");
-}
-
-constexpr std::uint32_t kPrimaryLanguageMask = 0x3FF;
-constexpr std::uint32_t kPrimaryEnglish = 0x09;
-constexpr std::uint32_t kPrimaryNeutral = 0x00;
-
-// The language of a resource the script gets, where the module holds it in
-// several: `wanted` where it is there, else 1049 (the build's own), else
-// English (the lowest of primary language 0x09), else language-neutral
-// (primary 0), else the lowest.
-std::size_t ChooseLanguage(const std::vector<Resource>& languages,
-                           std::optional<std::uint16_t> wanted) {
-    const auto lowest = [&](auto&& fits) -> std::optional<std::size_t> {
-        std::optional<std::size_t> best;
-        for (std::size_t i = 0; i < languages.size(); ++i)
-            if (fits(languages[i].language) &&
-                (!best || languages[i].language < languages[*best].language))
-                best = i;
-        return best;
-    };
-    if (wanted)
-        if (const auto i = lowest([&](std::uint32_t l) { return l == *wanted; }))
-            return *i;
-    if (const auto i = lowest([](std::uint32_t l) { return l == kSkinLanguage; }))
-        return *i;
-    if (const auto i =
-            lowest([](std::uint32_t l) { return (l & kPrimaryLanguageMask) == kPrimaryEnglish; }))
-        return *i;
-    if (const auto i =
-            lowest([](std::uint32_t l) { return (l & kPrimaryLanguageMask) == kPrimaryNeutral; }))
-        return *i;
-    return *lowest([](std::uint32_t) { return true; });
-}
-
-// The leaves of a parsed tree at the depth the loader reads (type, name,
-// numbered language), grouped by (type, name); `odd` receives a text for
-// every entry that stands elsewhere.
-void CollectResources(const TResItem& root, std::vector<NamedResource>& out,
-                      std::vector<std::u16string>* odd) {
-    auto keyOf = [](const TResItem& node) {
-        return Key{static_cast<std::uint32_t>(node.Id), node.Name};
-    };
-    for (const TResItem* type = root.FirstChild.get(); type; type = type->Next.get()) {
-        if (!type->IsDirectory) {
-            if (odd)
-                odd->push_back(u"data directly under the root, as " + TypeText(keyOf(*type)));
-            continue;
-        }
-        for (const TResItem* name = type->FirstChild.get(); name; name = name->Next.get()) {
-            if (!name->IsDirectory) {
-                if (odd)
-                    odd->push_back(TypeText(keyOf(*type)) + u" " + NameText(keyOf(*name)) +
-                                   u" without a language level");
-                continue;
-            }
-            NamedResource named{keyOf(*type), keyOf(*name), {}};
-            for (const TResItem* lang = name->FirstChild.get(); lang; lang = lang->Next.get()) {
-                const Key language = keyOf(*lang);
-                if (lang->IsDirectory || language.IsName() || language.id > kLastNumber) {
-                    if (odd)
-                        odd->push_back(TypeText(named.type) + u" " + NameText(named.name) +
-                                       u" with a language entry " + NameText(language) +
-                                       u" that is no language");
-                    continue;
-                }
-                named.languages.push_back(
-                    {named.type, named.name, language.id, {lang->ImageData, lang->DataSize}});
-            }
-            if (!named.languages.empty())
-                out.push_back(std::move(named));
-        }
-    }
-}
-
-// The tree of a module's resource section; nullptr with `error` set when
-// the bytes hold none that can be read.
-std::unique_ptr<TResItem> ReadTree(std::span<const std::uint8_t> bytes, std::u16string& error) {
-    const auto headers = acWorkRes::ReadPe32Headers(bytes);
-    if (!headers) {
-        error = u"it is no 32-bit Windows module (no PE32 headers)";
-        return nullptr;
-    }
-    const auto section = acWorkRes::FindResourceSection(ByteReader(bytes), *headers);
-    if (!section) {
-        error = u"it has no resource section";
-        return nullptr;
-    }
-    auto root = acWorkRes::ParseResourceDirectory(bytes, section->PointerToRawData,
-                                                  section->VirtualAddress, section->SizeOfRawData);
-    if (!root)
-        error = u"its resource directory is damaged (an entry points outside the section, "
-                u"loops or is out of order)";
-    return root;
-}
-
-// What the template module holds: left out of a module that still holds it
-// unchanged, since every build starts from it.
-const std::vector<Resource>& TemplateResources() {
-    static const std::vector<Resource> resources = [] {
-        std::vector<Resource> all;
-        std::u16string error;
-        const std::span<const std::uint8_t> bytes = TemplateModule();
-        if (const auto root = ReadTree(bytes, error)) {
-            std::vector<NamedResource> named;
-            CollectResources(*root, named, nullptr);
-            for (NamedResource& one : named)
-                all.insert(all.end(), one.languages.begin(), one.languages.end());
-        }
-        return all;
-    }();
-    return resources;
-}
-
-bool SameKey(const Key& a, const Key& b) {
-    return a.id == b.id && a.name == b.name;
-}
-
-bool FromTemplate(const Resource& resource) {
-    for (const Resource& t : TemplateResources())
-        if (SameKey(t.type, resource.type) && SameKey(t.name, resource.name) &&
-            t.language == resource.language &&
-            std::equal(t.data.begin(), t.data.end(), resource.data.begin(), resource.data.end()))
-            return true;
-    return false;
-}
-
-bool IsPng(std::span<const std::uint8_t> bytes) {
-    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    return bytes.size() >= std::size(kSignature) &&
-           std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
-}
-
-bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
-    return bytes.size() >= at + text.size() &&
-           std::equal(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                      [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
-}
-
-// Text: no byte of a control character but TAB, LF, FF, CR and ESC, and no
-// DEL; a UTF-8 marker may lead. Windows-1251 text and UTF-8 both pass.
-bool LooksLikeText(std::span<const std::uint8_t> bytes) {
-    for (const std::uint8_t b : bytes) {
-        const bool control =
-            b < 0x20 && b != '\t' && b != '\n' && b != '\f' && b != '\r' && b != 0x1B;
-        if (control || b == 0x7F)
-            return false;
-    }
-    return !bytes.empty();
-}
-
-// A name made safe as one file name on Windows and Linux alike: ASCII
-// letters, digits, "-", "_" and "." only, no dot at the end, no device name.
-std::u16string SafeFileStem(std::u16string_view name) {
-    std::u16string stem;
-    for (const char16_t c : name) {
-        const bool keep = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                          (c >= u'0' && c <= u'9') || c == u'-' || c == u'_' || c == u'.';
-        stem.push_back(keep ? c : u'_');
-    }
-    while (!stem.empty() && stem.back() == u'.')
-        stem.back() = u'_';
-    if (stem.empty())
-        stem = u"_";
-    static constexpr std::u16string_view kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL"};
-    std::u16string upper = stem.substr(0, stem.find(u'.'));
-    for (char16_t& c : upper)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    const bool numbered = upper.size() == 4 &&
-                          (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) &&
-                          upper[3] >= u'0' && upper[3] <= u'9';
-    if (numbered ||
-        std::find(std::begin(kDevices), std::end(kDevices), upper) != std::end(kDevices))
-        stem.insert(0, 1, u'_');
-    return stem;
-}
-
-using vocabulary::FoldCase;
-
-// File names of one folder, unique when letter case is ignored.
-class FileNames {
-public:
-    std::u16string Take(std::u16string_view name, std::u16string_view extension) {
-        const std::u16string stem = SafeFileStem(name);
-        std::u16string file = stem + std::u16string(extension);
-        for (std::uint64_t n = 2; !taken_.insert(FoldCase(file)).second; ++n)
-            file = stem + u"_" + platform::Decimal(n) + std::u16string(extension);
-        return file;
-    }
-
-private:
-    std::set<std::u16string> taken_;
-};
-
-// A string block's entries as the block holds them; the last one cut where
-// the block ends inside it.
-struct StringEntry {
-    std::u16string text;
-    bool cut = false;
-};
-
-std::vector<StringEntry> StringEntries(std::span<const std::uint8_t> data) {
-    const ByteReader in(data);
-    std::vector<StringEntry> entries;
-    std::uint64_t pos = 0;
-    while (in.Has(pos, 2)) {
-        const std::uint16_t length = *in.U16(pos);
-        pos += 2;
-        const std::uint64_t available = (in.Size() - pos) / 2;
-        StringEntry entry;
-        entry.cut = length > available;
-        const std::uint64_t units = entry.cut ? available : length;
-        entry.text.resize(static_cast<std::size_t>(units));
-        for (std::uint64_t i = 0; i < units; ++i)
-            entry.text[static_cast<std::size_t>(i)] = static_cast<char16_t>(*in.U16(pos + 2 * i));
-        pos += 2 * units;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
 
 // "it holds a line break" as the few words beside a string: "holds a line break".
 std::u16string Reason(std::u16string problem) {
@@ -526,7 +249,7 @@ private:
         data.key = KeyToken(resource);
         data.language = static_cast<std::uint16_t>(resource.language);
         data.kind = DataKindOf(resource.data);
-        data.bytes.assign(resource.data.begin(), resource.data.end());
+        data.bytes = resource.data;
         const bool written = !data.key.empty();
         if (written) {
             data.file = FilePath(u"data", dataFiles_.Take(data.key, ExtensionOf(data.kind)));
@@ -568,7 +291,7 @@ private:
         }
         UnpackedIconGroup group;
         group.language = static_cast<std::uint16_t>(resource.language);
-        group.header.assign(header->begin(), header->end());
+        group.header = *header;
         std::uint64_t fileSize = size + std::uint64_t{*count} * 2; // .ico entries are 16 bytes
         bool sizesDiffer = false;
         for (std::uint32_t k = 0; k < *count; ++k) {
@@ -588,13 +311,13 @@ private:
             UnpackedIconImage image;
             image.iconId = id;
             const auto entry = *in.Slice(at, acWorkRes::kIconEntrySharedSize);
-            image.entry.assign(entry.begin(), entry.end());
+            image.entry = entry;
             image.width = entry[0] == 0 ? 256 : entry[0];
             image.height = entry[1] == 0 ? 256 : entry[1];
             image.colorCount = entry[2];
             image.bitCount = *in.U16(at + 6);
             image.png = IsPng(bytes);
-            image.bytes.assign(bytes.begin(), bytes.end());
+            image.bytes = bytes;
             sizesDiffer =
                 sizesDiffer || *in.U32(at + acWorkRes::kIconBytesInResOffset) != bytes.size();
             fileSize += bytes.size();
@@ -626,7 +349,7 @@ private:
 
     // Whether any string of the first block is written.
     bool ReadStrings(const Resource& resource) {
-        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::vector<StringBlockEntry> entries = ReadStringBlock(resource.data);
         const std::size_t findingsBefore = pending_.size();
         if (!entries.empty() && !entries[0].text.empty())
             Warn(resource, u" holds text in entry 0, which the build leaves empty",
@@ -636,7 +359,7 @@ private:
         std::uint32_t stoppedAt = 0; // the first entry not written, when it is no gap
         StringBlock rebuilt;
         for (std::uint32_t k = 1; k < entries.size(); ++k) {
-            const StringEntry& entry = entries[k];
+            const StringBlockEntry& entry = entries[k];
             if (entry.text.empty()) {
                 if (firstEmpty == 0)
                     firstEmpty = k;
@@ -688,7 +411,7 @@ private:
     void ListLaterStrings(const Resource& resource) {
         if (resource.name.IsName() || resource.name.id == 0 || resource.name.id > kLastNumber)
             return;
-        const std::vector<StringEntry> entries = StringEntries(resource.data);
+        const std::vector<StringBlockEntry> entries = ReadStringBlock(resource.data);
         const std::uint32_t first = (resource.name.id - 1) * kStringsPerBlock;
         for (std::uint32_t k = 0; k < entries.size() && k < kStringsPerBlock; ++k)
             if (!entries[k].text.empty())
@@ -717,8 +440,8 @@ private:
                  "icon-ids-renumbered");
     }
 
+    static constexpr std::uint32_t kStringsPerBlock = kStringBlockEntries;
     static constexpr std::u16string_view kUnwritableName = u"name no key token can carry";
-    static constexpr std::uint32_t kStringsPerBlock = 16;
 
     UnpackedModule& module_;
     std::optional<std::uint16_t> wanted_;
@@ -731,53 +454,6 @@ private:
 };
 
 } // namespace
-
-DataKind DataKindOf(std::span<const std::uint8_t> bytes) {
-    if (IsPng(bytes))
-        return DataKind::Png;
-    if (StartsWith(bytes, "BM") && bytes.size() >= 26)
-        return DataKind::Bmp;
-    if (StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a"))
-        return DataKind::Gif;
-    if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return DataKind::Jpeg;
-    if (StartsWith(bytes, "RIFF") && StartsWith(bytes, "WAVE", 8))
-        return DataKind::Wav;
-    if (LooksLikeText(bytes))
-        return DataKind::Text;
-    return DataKind::Binary;
-}
-
-std::u16string_view ExtensionOf(DataKind kind) {
-    // In the order of DataKind.
-    static constexpr std::u16string_view kExtensions[] = {u".png", u".bmp", u".gif", u".jpg",
-                                                          u".wav", u".txt", u".bin"};
-    return kExtensions[static_cast<std::size_t>(kind)];
-}
-
-std::vector<std::uint8_t> IconFileBytes(const UnpackedIconGroup& group) {
-    const std::uint64_t count = group.images.size();
-    const std::uint64_t directory = acWorkRes::kIconDirSize + count * acWorkRes::kIconDirEntrySize;
-    std::uint64_t size = directory;
-    for (const UnpackedIconImage& image : group.images)
-        size += image.bytes.size();
-    std::vector<std::uint8_t> file(static_cast<std::size_t>(size));
-    acWorkRes::ByteWriter out(file);
-    out.PutBytes(0, group.header);
-    out.PutU16(acWorkRes::kIconCountOffset, static_cast<std::uint16_t>(count));
-    std::uint64_t offset = directory;
-    for (std::uint64_t k = 0; k < count; ++k) {
-        const UnpackedIconImage& image = group.images[static_cast<std::size_t>(k)];
-        const std::uint64_t at = acWorkRes::kIconDirSize + k * acWorkRes::kIconDirEntrySize;
-        out.PutBytes(at, image.entry);
-        out.PutU32(at + acWorkRes::kIconBytesInResOffset,
-                   static_cast<std::uint32_t>(image.bytes.size()));
-        out.PutU32(at + acWorkRes::kIconImageOffsetOffset, static_cast<std::uint32_t>(offset));
-        out.PutBytes(offset, image.bytes);
-        offset += image.bytes.size();
-    }
-    return file;
-}
 
 bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
                   std::u16string& error, std::optional<std::uint16_t> language) {

@@ -5,7 +5,8 @@
 // lookup, ParseResourceDirectory); nothing here parses PE structures itself.
 #pragma once
 
-#include "skin/unpacked_skin.h"
+#include "skin/unpack_files.h"
+#include "skin/unpacked_model.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,16 +31,6 @@ constexpr std::uint16_t kSkinLanguage = 1049;
 // section; `module` then holds nothing of them.
 bool UnpackModule(std::span<const std::uint8_t> bytes, UnpackedModule& module,
                   std::u16string& error, std::optional<std::uint16_t> language = std::nullopt);
-
-// The kind of raw data told from its first bytes, and the file extension
-// that goes with it (".png", ..., ".txt", ".bin").
-DataKind DataKindOf(std::span<const std::uint8_t> bytes);
-std::u16string_view ExtensionOf(DataKind kind);
-
-// The .ico file that gives `group` back when the build imports it: the
-// group's header, one 16-byte entry per image (the group entry's first 12
-// bytes, the image's size as dwBytesInRes, its offset), then the images.
-std::vector<std::uint8_t> IconFileBytes(const UnpackedIconGroup& group);
 
 // A finding as the report prints it: "module: warning: text [name]".
 std::u16string UnpackFindingLine(const UnpackedModule& module, const UnpackedFinding& finding);

@@ -2,9 +2,16 @@
 // strings and raw data of each module, the file each went to, and what the
 // script language cannot express. The unpacker fills it; the sheet
 // (skin.html) and the report are views over it.
+//
+// The resources' bytes are not copied: they are views into the module's
+// bytes, which live as long as the model (UnpackedModule::source holds them
+// when the unpacker read the module; a caller that hands its own bytes to
+// UnpackModule keeps them).
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,13 +22,13 @@ struct UnpackedIconImage {
     std::uint16_t iconId = 0; // the RT_ICON number the group names
     std::uint32_t width = 0;  // in pixels (a directory byte of 0 reads as 256)
     std::uint32_t height = 0;
-    std::uint16_t bitCount = 0;      // bits per pixel as the group directory gives it
-    std::uint8_t colorCount = 0;     // palette colours as the group directory gives it
-    bool png = false;                // the image is PNG data rather than a DIB
-    std::vector<std::uint8_t> bytes; // the RT_ICON resource's data
+    std::uint16_t bitCount = 0;          // bits per pixel as the group directory gives it
+    std::uint8_t colorCount = 0;         // palette colours as the group directory gives it
+    bool png = false;                    // the image is PNG data rather than a DIB
+    std::span<const std::uint8_t> bytes; // the RT_ICON resource's data
     // The group directory entry's first 12 bytes (bWidth to dwBytesInRes),
     // which the .ico entry repeats ahead of its image offset.
-    std::vector<std::uint8_t> entry;
+    std::span<const std::uint8_t> entry;
 };
 
 // The kind of a raw-data resource, told from its first bytes.
@@ -32,7 +39,7 @@ struct UnpackedIconGroup {
     std::u16string file; // relative to Files\, "\"-separated ("vistel\icons\101.ico")
     std::uint16_t language = 0;
     std::vector<UnpackedIconImage> images; // in the group directory's order
-    std::vector<std::uint8_t> header;      // the group's 6-byte header, the .ico's as well
+    std::span<const std::uint8_t> header;  // the group's 6-byte header, the .ico's as well
     // Why the script does not hold this group, in a few words ("name no key
     // token can carry"); empty when it is written.
     std::u16string notWritten;
@@ -43,7 +50,7 @@ struct UnpackedData {
     std::u16string file;
     std::uint16_t language = 0;
     DataKind kind = DataKind::Binary;
-    std::vector<std::uint8_t> bytes;
+    std::span<const std::uint8_t> bytes;
     // Why the script does not hold this resource, in a few words; empty when
     // it is written.
     std::u16string notWritten;
@@ -68,6 +75,9 @@ struct UnpackedFinding {
     std::string name;    // "unexpressible-type"
 };
 
+// A module's bytes as the unpacker holds them (a view of the file).
+struct ModuleBytes;
+
 struct UnpackedModule {
     std::u16string moduleFile;            // as given or found ("_skin\vistel.dll")
     std::u16string script;                // the script written, relative to Files\ ("vistel.rc")
@@ -75,6 +85,8 @@ struct UnpackedModule {
     std::vector<UnpackedString> strings;  // in entry order
     std::vector<UnpackedData> data;       // in the order of the script's lines
     std::vector<UnpackedFinding> findings;
+    // The bytes the views above point into, when the unpacker read the module.
+    std::shared_ptr<const ModuleBytes> source;
 };
 
 struct UnpackedSkin {

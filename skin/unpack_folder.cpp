@@ -1,12 +1,12 @@
-#include "skin/skin_unpack.h"
+#include "skin/unpack_folder.h"
 
 #include "platform/folder_list.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
 #include "skin/findings.h"
-#include "skin/module_unpack.h"
 #include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
+#include "skin/unpack_module.h"
 
 #include <algorithm>
 #include <set>
@@ -43,11 +43,30 @@ std::u16string Separator() {
     throw FileError(what, path);
 }
 
+// The module's bytes, mapped where the file can be: its pages are read as
+// they are touched and can be let go between uses. A file that cannot be
+// mapped (an empty one) is read instead.
+std::shared_ptr<const ModuleBytes> ReadModuleBytes(const std::u16string& path) {
+    auto bytes = std::make_shared<ModuleBytes>();
+    platform::File file = platform::OpenExisting(path, platform::OpenMode::ReadShareRead);
+    if (file)
+        bytes->mapping = platform::MapWholeFile(file, false);
+    if (!bytes->mapping &&
+        !platform::ReadWholeFile(path, platform::OpenMode::ReadShareRead, bytes->copy))
+        Fail(u"Cannot open file", path);
+    return bytes;
+}
+
 class FolderWriter {
 public:
     explicit FolderWriter(std::u16string root) : root_(std::move(root)) {}
 
     void File(const std::u16string& relative, std::span<const std::uint8_t> bytes) {
+        Stream(relative, [&bytes](const auto& write) { write(bytes); });
+    }
+
+    // A file written a part at a time: `fill` hands each part to its writer.
+    template <typename Fill> void Stream(const std::u16string& relative, const Fill& fill) {
         const std::u16string path = platform::JoinPath(root_, relative);
         const std::u16string folder = platform::FolderPart(path);
         if (!created_.contains(folder)) {
@@ -60,8 +79,12 @@ public:
         platform::File file = platform::CreateNew(path);
         if (!file)
             Fail(u"Cannot create file", path);
-        if (!file.WriteAt(0, bytes))
-            Fail(u"Cannot write file", path);
+        std::uint64_t offset = 0;
+        fill([&](std::span<const std::uint8_t> part) {
+            if (!file.WriteAt(offset, part))
+                Fail(u"Cannot write file", path);
+            offset += part.size();
+        });
     }
 
 private:
@@ -69,8 +92,7 @@ private:
     std::set<std::u16string> created_;
 };
 
-void WriteContents(const UnpackedSkin& skin, const std::u16string& root,
-                   std::string_view sheetHtml) {
+void WriteContents(const UnpackedSkin& skin, const std::u16string& root, const SheetWriter& sheet) {
     FolderWriter out(root);
     for (const UnpackedModule& module : skin.modules) {
         out.File(u"Files\\" + module.script, WriteSkinScript(module));
@@ -81,9 +103,14 @@ void WriteContents(const UnpackedSkin& skin, const std::u16string& root,
         for (const UnpackedData& data : module.data)
             if (data.notWritten.empty())
                 out.File(u"Files\\" + data.file, data.bytes);
+        ReleaseModuleBytes(module);
     }
-    const auto* html = reinterpret_cast<const std::uint8_t*>(sheetHtml.data());
-    out.File(u"skin.html", {html, sheetHtml.size()});
+    out.Stream(u"skin.html", [&sheet](const auto& write) {
+        sheet([&write](std::string_view part) {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(part.data());
+            write(std::span<const std::uint8_t>(bytes, part.size()));
+        });
+    });
 }
 
 } // namespace
@@ -125,13 +152,9 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
                            std::optional<std::uint16_t> language) {
     UnpackedSkin skin;
     std::set<std::u16string> scripts;
-    // One buffer for every module: what a module gives is copied out of it,
-    // and fresh memory for each module's bytes cost more than reading them.
-    platform::FileBytes bytes;
     for (const ModuleFile& file : modules) {
-        if (!platform::ReadWholeFile(file.path, platform::OpenMode::ReadShareRead, bytes))
-            Fail(u"Cannot open file", file.path);
         UnpackedModule module;
+        module.source = ReadModuleBytes(file.path);
         module.moduleFile = file.shown;
         bool known = false;
         const std::u16string script = ScriptForModule(platform::FileNamePart(file.path), known);
@@ -140,8 +163,9 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
             module.script =
                 script.substr(0, script.size() - 3) + u"_" + platform::Decimal(n) + u".rc";
         std::u16string error;
-        if (!UnpackModule(bytes.Bytes(), module, error, language))
+        if (!UnpackModule(module.source->Bytes(), module, error, language))
             throw GeneralError(u"Cannot read module \"" + file.path + u"\": " + error + u".");
+        ReleaseModuleBytes(module);
         if (!known || module.script != script)
             module.findings.insert(
                 module.findings.begin(),
@@ -195,6 +219,16 @@ std::vector<StaleFolder> ClearStaleFolders(const std::u16string& parent) {
 
 std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
                                              std::string_view sheetHtml) {
+    return WriteUnpackedFolder(skin, target, [sheetHtml](const auto& write) { write(sheetHtml); });
+}
+
+void ReleaseModuleBytes(const UnpackedModule& module) {
+    if (module.source)
+        module.source->mapping.ReleasePages();
+}
+
+std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
+                                             const SheetWriter& sheet) {
     std::u16string folder = target;
     while (folder.size() > 1 && (folder.back() == u'\\' || folder.back() == u'/'))
         folder.pop_back();
@@ -213,7 +247,7 @@ std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std
     if (!platform::CreateFolders(temporary))
         Fail(u"Cannot create folder", temporary);
     try {
-        WriteContents(skin, temporary + Separator(), sheetHtml);
+        WriteContents(skin, temporary + Separator(), sheet);
         if (exists && !platform::RemoveEmptyFolder(folder))
             Fail(u"Cannot replace folder", folder);
         if (!platform::RenameFolder(temporary, folder))
