@@ -8,7 +8,7 @@
 //
 // Exit status: 0 no warning, 1 warnings, 2 a script or the folder could not be
 // read, or a command line it cannot use.
-#include "app/check/console.h"
+#include "app/console/console.h"
 #include "app/console_args.h"
 #include "platform/platform.h"
 #include "skin/script_check.h"
@@ -80,7 +80,7 @@ std::u16string CountsByName(const std::vector<skin::Finding>& findings) {
 int Run(int argc, char** argv) {
     app::ConsoleArguments arguments;
     if (const auto status =
-            app::check::AnswerCommandLine(argc, argv, u"KestoSkinCheck", kUsage, 1, arguments))
+            app::console::AnswerCommandLine(argc, argv, u"KestoSkinCheck", kUsage, 1, arguments))
         return *status;
     const std::u16string programFolder = ProgramFolder(arguments.operands);
     const std::u16string files = platform::JoinPath(programFolder, u"Files\\");
@@ -91,12 +91,12 @@ int Run(int argc, char** argv) {
         report.findings.push_back(skin::Finding::Whole(
             u"Files\\", 0, 0, "no-files-folder", u"no Files folder in " + Quoted(programFolder)));
     for (const skin::Finding& finding : report.findings)
-        app::check::WriteLine(skin::FindingLine(finding));
+        app::console::WriteLine(skin::FindingLine(finding));
     if (report.findings.size() > kFindingsWithoutCount)
-        app::check::WriteLine(CountsByName(report.findings));
+        app::console::WriteLine(CountsByName(report.findings));
     const std::size_t errors = report.Count(skin::Severity::Error);
     const std::size_t warnings = report.Count(skin::Severity::Warning);
-    app::check::WriteLine(
+    app::console::WriteLine(
         Count(report.scripts, u"script") + u" checked: " + Count(warnings, u"warning") + u", " +
         Count(report.Count(skin::Severity::Note), u"note") + u", " + Count(errors, u"error"));
     return errors != 0 ? 2 : warnings != 0 ? 1 : 0;
@@ -106,6 +106,6 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const int status = Run(argc, argv);
-    app::check::PauseIfOwnConsole();
+    app::console::PauseIfOwnConsole();
     return status;
 }

@@ -3,7 +3,7 @@
 //
 // Exit status: 0 every resource written, 1 some listed as not expressible,
 // 2 an input could not be read or the output not written (nothing written).
-#include "app/check/console.h"
+#include "app/console/console.h"
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
@@ -103,8 +103,8 @@ Input ResolveInput(const std::u16string* argument) {
 
 int Run(int argc, char** argv) {
     app::ConsoleArguments arguments;
-    if (const auto status = app::check::AnswerCommandLine(argc, argv, u"KestoSkinUnpack", kUsage, 1,
-                                                          arguments, kValueOptions))
+    if (const auto status = app::console::AnswerCommandLine(argc, argv, u"KestoSkinUnpack", kUsage,
+                                                            1, arguments, kValueOptions))
         return *status;
     const std::u16string* input = arguments.operands.empty() ? nullptr : &arguments.operands[0];
     const std::u16string* out = nullptr;
@@ -116,9 +116,9 @@ int Run(int argc, char** argv) {
         }
         const auto number = app::ReadNumber(value, 0xFFFF);
         if (!number) {
-            app::check::WriteErrorLine(u"KestoSkinUnpack: option \"--language\" takes a language "
-                                       u"number from 0 to 65535 (1049, 0x419), not \"" +
-                                       value + u"\"");
+            app::console::WriteErrorLine(u"KestoSkinUnpack: option \"--language\" takes a language "
+                                         u"number from 0 to 65535 (1049, 0x419), not \"" +
+                                         value + u"\"");
             return app::kMisuseStatus;
         }
         language = static_cast<std::uint16_t>(*number);
@@ -135,25 +135,25 @@ int Run(int argc, char** argv) {
         std::size_t notes = 0;
         for (const skin::UnpackedModule& module : skin.modules) {
             for (const skin::UnpackedFinding& finding : module.findings) {
-                app::check::WriteLine(skin::UnpackFindingLine(module, finding));
+                app::console::WriteLine(skin::UnpackFindingLine(module, finding));
                 (finding.warning ? warnings : notes) += 1;
             }
         }
         for (const skin::StaleFolder& folder : stale) {
-            app::check::WriteLine(folder.path + u": note: removed: an unpack (process " +
-                                  platform::Decimal(folder.process) +
-                                  u") that no longer runs left it behind [stale-unpack-folder]");
+            app::console::WriteLine(folder.path + u": note: removed: an unpack (process " +
+                                    platform::Decimal(folder.process) +
+                                    u") that no longer runs left it behind [stale-unpack-folder]");
             ++notes;
         }
-        app::check::WriteLine(Count(skin.modules.size(), u"module") + u" unpacked into \"" +
-                              target + u"\": " + Count(warnings, u"warning") + u", " +
-                              Count(notes, u"note"));
+        app::console::WriteLine(Count(skin.modules.size(), u"module") + u" unpacked into \"" +
+                                target + u"\": " + Count(warnings, u"warning") + u", " +
+                                Count(notes, u"note"));
         return warnings != 0 ? 1 : 0;
     } catch (const skin::GeneralError& error) {
-        app::check::WriteErrorLine(u"error: " + error.Message());
+        app::console::WriteErrorLine(u"error: " + error.Message());
         return 2;
     } catch (const std::bad_alloc&) {
-        app::check::WriteErrorLine(u"error: out of memory");
+        app::console::WriteErrorLine(u"error: out of memory");
         return 2;
     }
 }
@@ -162,6 +162,6 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const int status = Run(argc, argv);
-    app::check::PauseIfOwnConsole();
+    app::console::PauseIfOwnConsole();
     return status;
 }

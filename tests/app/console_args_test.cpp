@@ -3,7 +3,7 @@
 // and what their lines become before they reach a terminal.
 #include "app/console_args.h"
 
-#include "app/check/console.h"
+#include "app/console/console.h"
 
 #include "app_test_support.h"
 
@@ -120,7 +120,7 @@ TEST(ConsoleText, ControlsAreShownEscapedAndNothingElseChanges) {
         {u"\xdc00\xd83d", u"\\xdc00\\xd83d"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(app_test::Narrow(app::check::TerminalText(c.text)), app_test::Narrow(c.shown))
+        EXPECT_EQ(app_test::Narrow(app::console::TerminalText(c.text)), app_test::Narrow(c.shown))
             << app_test::Narrow(c.shown);
 }
 

@@ -1,6 +1,6 @@
-#include "app/check/console.h"
+#include "app/console/console.h"
 
-namespace app::check {
+namespace app::console {
 namespace {
 
 constexpr char16_t kHexDigits[] = u"0123456789abcdef";
@@ -52,4 +52,4 @@ std::u16string TerminalText(std::u16string_view text) {
     return out;
 }
 
-} // namespace app::check
+} // namespace app::console

@@ -1,4 +1,4 @@
-#include "app/check/console.h"
+#include "app/console/console.h"
 
 #include "app/win32/standard_stream.h"
 
@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace app::check {
+namespace app::console {
 namespace {
 
 bool IsConsole(HANDLE handle) {
@@ -59,4 +59,4 @@ void PauseIfOwnConsole() {
     }
 }
 
-} // namespace app::check
+} // namespace app::console

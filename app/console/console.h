@@ -1,5 +1,6 @@
-// The checker's terminal: its arguments, its output lines, and the pause that
-// keeps a console window of its own open until the user has read it.
+// The terminal of the two console programs (KestoSkinCheck, KestoSkinUnpack):
+// their arguments, their output lines, and the pause that keeps a console
+// window of its own open until the user has read it.
 #pragma once
 
 #include "app/console_args.h"
@@ -10,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app::check {
+namespace app::console {
 
 // The arguments after the program's name.
 std::vector<std::u16string> Arguments(int argc, char** argv);
@@ -42,4 +43,4 @@ std::optional<int> AnswerCommandLine(int argc, char** argv, std::u16string_view 
                                      std::size_t maxOperands, ConsoleArguments& read,
                                      std::span<const std::u16string_view> valueOptions = {});
 
-} // namespace app::check
+} // namespace app::console

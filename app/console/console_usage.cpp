@@ -1,6 +1,6 @@
-#include "app/check/console.h"
+#include "app/console/console.h"
 
-namespace app::check {
+namespace app::console {
 
 std::optional<int> AnswerCommandLine(int argc, char** argv, std::u16string_view program,
                                      std::span<const std::u16string_view> usage,
@@ -23,4 +23,4 @@ std::optional<int> AnswerCommandLine(int argc, char** argv, std::u16string_view 
     return kMisuseStatus;
 }
 
-} // namespace app::check
+} // namespace app::console

@@ -1,10 +1,10 @@
-#include "app/check/console.h"
+#include "app/console/console.h"
 
 #include "platform/platform.h"
 
 #include <cstdio>
 
-namespace app::check {
+namespace app::console {
 
 std::vector<std::u16string> Arguments(int argc, char** argv) {
     std::vector<std::u16string> arguments;
@@ -27,4 +27,4 @@ void WriteErrorLine(std::u16string_view line) {
 // A terminal outlives its programs: nothing to wait for.
 void PauseIfOwnConsole() {}
 
-} // namespace app::check
+} // namespace app::console
