@@ -134,6 +134,7 @@ private:
             }
             folded.push_back(std::move(finding));
         }
+        FoldPlainLanguageNotes(folded);
         for (Pending& finding : folded) {
             std::u16string text = std::move(finding.before);
             if (!finding.subject.empty())
@@ -142,6 +143,52 @@ private:
         }
         pending_.clear();
     }
+
+    // A module from elsewhere often holds every resource in one language that
+    // is not 1049: one note for all the resources of a language that say
+    // only that, in the place of the first, so that the count of findings
+    // stays the count of things to think about.
+    static void FoldPlainLanguageNotes(std::vector<Pending>& folded) {
+        std::map<std::vector<std::uint32_t>, std::vector<std::size_t>> byLanguages;
+        for (std::size_t i = 0; i < folded.size(); ++i)
+            if (folded[i].name == "other-language" && folded[i].after == PlainLanguageNote())
+                byLanguages[folded[i].languages].push_back(i);
+        std::vector<bool> dropped(folded.size(), false);
+        for (const auto& [languages, members] : byLanguages) {
+            if (members.size() < 2)
+                continue;
+            Pending& first = folded[members.front()];
+            std::u16string subjects;
+            for (std::size_t k = 0; k < members.size() && k < kSubjectsShown; ++k)
+                subjects += (k == 0 ? u"" : u", ") + folded[members[k]].subject;
+            if (members.size() > kSubjectsShown)
+                subjects +=
+                    u", and " + platform::Decimal(members.size() - kSubjectsShown) + u" more";
+            first.before =
+                platform::Decimal(members.size()) + u" resources" +
+                (languages.size() == 1 ? u" in language " + platform::Decimal(languages.front())
+                                       : LanguagesText(languages)) +
+                u" (" + subjects + u")";
+            first.subject.clear();
+            first.before +=
+                u" are written; the build gives them language " + platform::Decimal(kSkinLanguage);
+            for (std::size_t k = 1; k < members.size(); ++k)
+                dropped[members[k]] = true;
+        }
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < folded.size(); ++i) {
+            if (dropped[i])
+                continue;
+            if (kept != i)
+                folded[kept] = std::move(folded[i]);
+            ++kept;
+        }
+        folded.resize(kept);
+    }
+    static std::u16string PlainLanguageNote() {
+        return u" is written; the build gives it language " + platform::Decimal(kSkinLanguage);
+    }
+    static constexpr std::size_t kSubjectsShown = 8;
 
     void ReadNamed(const NamedResource& named) {
         if (named.type.IsNumber(acWorkRes::kRtIcon))
@@ -201,8 +248,7 @@ private:
                  "second-language");
         }
         if (written && resource.language != kSkinLanguage) {
-            std::u16string text =
-                u" is written; the build gives it language " + platform::Decimal(kSkinLanguage);
+            std::u16string text = PlainLanguageNote();
             if (others.size() == 1)
                 text += u"; the module also holds language " + platform::Decimal(others[0]) +
                         u" of it (--language N takes another)";

@@ -162,7 +162,8 @@ LANGUAGE 0x09, 0x01
 
 # Strings in block 1 only: language 1 at entries 7-15 (after a gap), and in
 # English at 1-3; two icon groups whose names llvm-rc does not take (ESC, a
-# line feed), set in the module afterwards; a menu in three languages.
+# line feed), set in the module afterwards; two raw data in English; a menu
+# in three languages.
 STEERING_RC = r"""
 LANGUAGE 1, 0
 STRINGTABLE
@@ -181,6 +182,8 @@ BEGIN
 END
 EZ_31MX ICON "tray.ico"
 NZL ICON "online.ico"
+DATA_A RCDATA { "a" }
+DATA_B RCDATA { "b" }
 MENU_001 MENU
 BEGIN
     MENUITEM "x", 1
@@ -310,7 +313,11 @@ class UnpackPrograms(unittest.TestCase):
         self.assertEqual(len(notes), 2, lines)
         self.assertIn("RT_STRING 1 (language 1033) is written", notes[0])
         self.assertIn("language 1 of it", notes[0])
-        self.assertIn('"E\\x1b[31mX" (language 1033) is written', notes[1])
+        # The resources that are only in 1033 share one note.
+        self.assertIn("3 resources in language 1033 (", notes[1])
+        self.assertIn('RT_GROUP_ICON "E\\x1b[31mX"', notes[1])
+        self.assertIn('RT_RCDATA "DATA_A", RT_RCDATA "DATA_B"', notes[1])
+        self.assertIn(") are written; the build gives them language 1049", notes[1])
         unpacked = os.path.join(os.path.dirname(module), "Unpacked")
         build(unpacked)
         new = resources(os.path.join(unpacked, "_skin", "vistel.dll"))
