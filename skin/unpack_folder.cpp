@@ -209,6 +209,14 @@ std::vector<StaleFolder> ClearStaleFolders(const std::u16string& parent) {
         if (process == platform::ProcessId() || platform::ProcessRuns(process))
             continue;
         const std::u16string path = parent + entry.name;
+        // Only what an unpack writes there: a folder that holds anything
+        // else is somebody's own, whatever its name says.
+        bool ours = true;
+        for (const platform::FolderEntry& inside : platform::ListFolder(path))
+            ours = ours && ((inside.folder && !inside.link && inside.name == u"Files") ||
+                            (!inside.folder && !inside.link && inside.name == u"skin.html"));
+        if (!ours)
+            continue;
         if (platform::RemoveTree(path))
             removed.push_back({path, process});
     }

@@ -350,6 +350,10 @@ class UnpackPrograms(unittest.TestCase):
         for name in left + kept:
             os.makedirs(os.path.join(self.tmp, name, "Files"))
             write(os.path.join(self.tmp, name, "Files", "vistel.rc"), b"x")
+        # A folder that holds more than an unpack writes is not the unpacker's.
+        kept.append("Mine.unpacking-%d" % ended.pid)
+        os.makedirs(os.path.join(self.tmp, kept[-1], "Files"))
+        write(os.path.join(self.tmp, kept[-1], "notes.txt"), b"mine")
         write(os.path.join(self.tmp, "File.unpacking-%d" % ended.pid), b"a file")
         status, lines = unpack([self.tmp], self.tmp)
         self.assertEqual(status, 0, lines)
