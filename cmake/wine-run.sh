@@ -48,15 +48,15 @@ if [ ! -f "$prefix/.ksb-ready" ] || { locale_sources && [ ! -f "$prefix/ksb-loca
     flock 9
     if [ ! -f "$prefix/.ksb-ready" ]; then
         rm -rf "$prefix"
-        "$wine" wineboot -i </dev/null >/dev/null 2>&1
-        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 9>&-
         # Let the server write the registry before the prefix counts as ready.
-        "${KSB_WINESERVER:-/usr/lib/wine/wineserver}" -w || true
+        "${KSB_WINESERVER:-/usr/lib/wine/wineserver}" -w 9>&- || true
         touch "$prefix/.ksb-ready"
     fi
     if locale_sources && [ ! -f "$prefix/ksb-locale/.tried" ]; then
         mkdir -p "$prefix/ksb-locale"
-        localedef -i ru_RU -f UTF-8 "$prefix/ksb-locale/ru_RU.UTF-8" >/dev/null 2>&1 || true
+        localedef -i ru_RU -f UTF-8 "$prefix/ksb-locale/ru_RU.UTF-8" >/dev/null 2>&1 9>&- || true
         touch "$prefix/ksb-locale/.tried"
     fi
     flock -u 9
@@ -79,11 +79,15 @@ fi
 # here, with no streams of the test's, before the program runs: the server
 # stays a minute after its last client, and wineboot brings up the services.
 # "wineserver -p" gives 0 when it started a server, 2 when one was running.
+# The locks' files are never handed to what is started under them (8>&-,
+# 9>&-): a lock lives as long as any process holding its file, and the
+# server outlives this script, so a run killed inside a locked section would
+# otherwise leave the lock taken for every run after it.
 wineserver=${KSB_WINESERVER:-/usr/lib/wine/wineserver}
 exec 8>"$prefix.server.lock"
 flock 8
-if "$wineserver" -p60 </dev/null >/dev/null 2>&1; then
-    "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+if "$wineserver" -p60 </dev/null >/dev/null 2>&1 8>&-; then
+    "$wine" wineboot </dev/null >/dev/null 2>&1 8>&- || true
 fi
 flock -u 8
 exec 8>&-
