@@ -10,13 +10,14 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
 import unittest
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import EXAMPLE_FILES, SOURCE_DIR, write  # noqa: E402
+
 ARGS = None
 
 FINDING = re.compile(r"^(?P<file>[^:]+)(?::(?P<line>\d+):(?P<column>\d+))?: "
@@ -85,39 +86,24 @@ def make_one_of_each(root):
     for name, data in [("data/a.bin", b"abc"), ("data/empty.bin", b""),
                        ("bad.ico", b"\0\0\1\0\0\0"), ("extra.txt", b"left behind"),
                        ("../_skin/polden_pics.dll", b"MZ")]:
-        with open(os.path.join(files, name), "wb") as f:
-            f.write(data)
+        write(os.path.join(files, name), data)
     text = "\r\n".join(line for line, _ in ONE_OF_EACH) + "\r\n"
-    with open(os.path.join(files, "vistel.rc"), "wb") as f:
-        f.write(b"\xef\xbb\xbf" + text.encode("utf-8"))
+    write(os.path.join(files, "vistel.rc"), b"\xef\xbb\xbf" + text.encode("utf-8"))
     for name, (data, _) in ENCODINGS.items():
-        with open(os.path.join(files, name), "wb") as f:
-            f.write(data)
+        write(os.path.join(files, name), data)
 
 
 def run_raw(program, root, arguments):
     """Runs a copy of the program placed in `root`, from there, with `arguments`
     as they are; returns (status, standard output lines, standard error lines)."""
-    local = os.path.join(root, os.path.basename(program["exe"]))
-    shutil.copy2(program["exe"], local)
-    cmd = ([program["wine"]] if program["wine"] else []) + [local] + arguments
-    env = dict(os.environ, WINEDEBUG="-all")
-    done = subprocess.run(cmd, cwd=root, env=env, stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=300)
-    os.remove(local)
-    def lines(data):
-        return data.decode("utf-8").replace("\r\n", "\n").splitlines()
-    # The Wine runner's own notes (a locale it cannot set) are not the program's.
-    err = [line for line in lines(done.stderr)
-           if not (program["wine"] and line.startswith(program["wine"] + ":"))]
-    return done.returncode, lines(done.stdout), err
+    return programs.run_copy(program["exe"], arguments, root, program["wine"])
 
 
 def run(program, root, argument):
     """The same with a folder (a POSIX path) or nothing; returns (status, lines)."""
     arguments = []
     if argument is not None:
-        arguments.append("Z:" + argument.replace("/", "\\") if program["wine"] else argument)
+        arguments.append(programs.windows_path(argument) if program["wine"] else argument)
     status, out, _ = run_raw(program, root, arguments)
     return status, out
 

@@ -4,14 +4,15 @@
 // program folder of the test's own.
 #include "platform/platform.h"
 #include "skin/script_check.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -204,8 +205,8 @@ std::vector<Row> Rows() {
 class ScriptCheckTable : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root_ = fs::temp_directory_path() / ("ksb-check-" + std::to_string(platform::ProcessId()));
-        fs::remove_all(root_);
+        scratch_ = std::make_unique<ksbtest::ScratchFolder>("check");
+        root_ = scratch_->Root();
         const fs::path files = root_ / "Files";
         fs::create_directories(files / "dir");
         const fs::path icon =
@@ -217,10 +218,10 @@ protected:
         Write(files / "bad.ico", std::string("\0\0\1\0\0\0", 6));
         fs::copy_file(icon, files / fs::path(u"\u0438\u043A\u043E\u043D\u043A\u0430.ico"));
     }
-    static void TearDownTestSuite() { fs::remove_all(root_); }
+    static void TearDownTestSuite() { scratch_.reset(); }
 
     static void Write(const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
+        ksbtest::WriteFile(path, bytes);
     }
 
     static std::vector<Expected> Check(const Row& row) {
@@ -234,8 +235,10 @@ protected:
         return found;
     }
 
+    static std::unique_ptr<ksbtest::ScratchFolder> scratch_;
     static fs::path root_;
 };
+std::unique_ptr<ksbtest::ScratchFolder> ScriptCheckTable::scratch_;
 fs::path ScriptCheckTable::root_;
 
 TEST_F(ScriptCheckTable, EachScriptGivesItsFindings) {
@@ -467,16 +470,14 @@ TEST_F(ScriptCheckTable, CopiedResourceFilesAreNamedWithoutFlood) {
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(KSB_SOURCE_DIR) / "tests/check/rc")) {
         ++files;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        Write(root_ / "Files" / "vistel.rc", bytes);
+        const std::vector<std::uint8_t> data = ksbtest::ReadFile(entry.path());
+        ksbtest::WriteFile(root_ / "Files" / "vistel.rc", data);
         const skin::CheckReport report = skin::CheckSkin((root_ / "").u16string());
         std::vector<const skin::Finding*> findings;
         for (const skin::Finding& f : report.findings) {
             if (f.File() == u"Files\\vistel.rc")
                 findings.push_back(&f);
         }
-        const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
         const std::vector<std::u16string> lines = skin::LoadScriptLines(data);
         const std::string what = entry.path().filename().string();
         EXPECT_LE(findings.size(), std::max<std::size_t>(lines.size() / 8, 25)) << what;

@@ -89,6 +89,22 @@ def run(exe, args, cwd, wine=None, env=None, timeout=300, preexec=None):
                           preexec_fn=preexec)
 
 
+def run_copy(exe, args, cwd, wine=None, timeout=300):
+    """Runs a copy of `exe` placed in `cwd` for the run, from there, with
+    `args` as they are: (exit status, standard output lines, standard error
+    lines). The Wine runner's own notes (a locale it cannot set) are not the
+    program's and are left out."""
+    local = os.path.join(cwd, os.path.basename(exe))
+    shutil.copy2(exe, local)
+    try:
+        p = run(local, args, cwd, wine, timeout=timeout)
+    finally:
+        os.remove(local)
+    err = [line for line in output_lines(p.stderr)
+           if not (wine and line.startswith(wine + ":"))]
+    return p.returncode, output_lines(p.stdout), err
+
+
 class ProgramFolder:
     """A scratch program folder holding a copy of the program (and, with
     `example`, a copy of the example skin's Files); remove it with cleanup()."""

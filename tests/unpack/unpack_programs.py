@@ -17,46 +17,28 @@ import sys
 import tempfile
 import unittest
 
-import pefile
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import (EXAMPLE_FILES, RT_GROUP_ICON, RT_ICON, RT_RCDATA, RT_STRING,  # noqa: E402
+                      SOURCE_DIR, group_contents, read, resources, strings, tree, windows_path,
+                      write)
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
 ARGS = None
-
-RT_ICON, RT_STRING, RT_RCDATA, RT_GROUP_ICON = 3, 6, 10, 14
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def run(exe, wine, args, cwd, local=True, errors=None):
     """Runs a copy of `exe` placed in `cwd` (or `exe` itself); returns (status, lines), the
     lines of standard output; those of standard error go to `errors` when it is a list."""
-    program = exe
+    args = [windows_path(a) if wine and os.path.isabs(a) else a for a in args]
     if local:
-        program = os.path.join(cwd, os.path.basename(exe))
-        shutil.copy2(exe, program)
-    cmd = ([wine] if wine else []) + [program]
-    cmd += [windows_path(a) if wine and os.path.isabs(a) else a for a in args]
-    env = dict(os.environ, WINEDEBUG="-all")
-    done = subprocess.run(cmd, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=600)
-    if local:
-        os.remove(program)
+        status, out, err = programs.run_copy(exe, args, cwd, wine, timeout=600)
+    else:
+        done = programs.run(exe, args, cwd, wine, timeout=600)
+        status, out = done.returncode, programs.output_lines(done.stdout)
+        err = programs.output_lines(done.stderr)
     if errors is not None:
-        errors += done.stderr.decode("utf-8").replace("\r\n", "\n").splitlines()
-    return done.returncode, done.stdout.decode("utf-8").replace("\r\n", "\n").splitlines()
+        errors += err
+    return status, out
 
 
 def build(folder):
@@ -69,16 +51,6 @@ def unpack(args, cwd, exe=None, wine=None, errors=None):
                errors=errors)
 
 
-def tree(folder):
-    """Every file below `folder` as {relative path: bytes}."""
-    files = {}
-    for root, _, names in os.walk(folder):
-        for name in names:
-            path = os.path.join(root, name)
-            files[os.path.relpath(path, folder)] = read(path)
-    return files
-
-
 def findings(lines):
     """The finding lines as (severity, name)."""
     out = []
@@ -87,41 +59,6 @@ def findings(lines):
             marker = ": %s: " % severity
             if marker in line and line.endswith("]"):
                 out.append((severity, line[line.rindex("[") + 1:-1]))
-    return out
-
-
-def resources(path):
-    """{(type, name, language): bytes} of a module, read by pefile."""
-    pe = pefile.PE(path)
-    out = {}
-    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        for n in t.directory.entries:
-            name = str(n.name) if n.name is not None else n.id
-            for lang in n.directory.entries:
-                entry = lang.data.struct
-                out[(t.id if t.name is None else str(t.name), name, lang.id)] = \
-                    pe.get_data(entry.OffsetToData, entry.Size)
-    pe.close()
-    return out
-
-
-def group_contents(res, name, language):
-    """An icon group's entries without their IDs, each with its image's bytes."""
-    group = res[(RT_GROUP_ICON, name, language)]
-    count = int.from_bytes(group[4:6], "little")
-    out = [group[:6]]
-    for k in range(count):
-        entry = group[6 + 14 * k: 20 + 14 * k]
-        out.append((entry[:12], res[(RT_ICON, int.from_bytes(entry[12:], "little"), language)]))
-    return out
-
-
-def strings(block):
-    out, pos = [], 0
-    while pos + 2 <= len(block):
-        n = int.from_bytes(block[pos:pos + 2], "little")
-        out.append(block[pos + 2: pos + 2 + 2 * n].decode("utf-16-le"))
-        pos += 2 + 2 * n
     return out
 
 

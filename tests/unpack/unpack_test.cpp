@@ -6,11 +6,11 @@
 #include "skin/script_writer.h"
 #include "skin/unpack_folder.h"
 #include "skin/unpack_module.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -124,16 +124,11 @@ TEST(ScriptWriter, ProblemsAreNamedExactlyWhereTheReaderDiffers) {
 
 // ---------------------------------------------------------------- round trips
 
+using ksbtest::ReadFile;
+
 void WriteFile(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    ksbtest::WriteFile(path, bytes);
 }
 
 std::u16string Native(const fs::path& path) {
@@ -366,12 +361,8 @@ bool HasFinding(const skin::UnpackedModule& module, std::string_view name) {
 
 class RoundTrip : public testing::Test {
 protected:
-    void SetUp() override {
-        root_ =
-            fs::temp_directory_path() / ("ksb_unpack_" + std::to_string(std::random_device()()));
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    ksbtest::ScratchFolder scratch_{"unpack"};
+    const fs::path& root_ = scratch_.Root();
 
     // Builds, unpacks and builds again; every module comes back byte for
     // byte, or (icon IDs a fresh build cannot give, which the unpacker
@@ -403,7 +394,6 @@ protected:
         return renumbered;
     }
 
-    fs::path root_;
     int utf16Scripts_ = 0; // scripts written as UTF-16 for their surrogates
 };
 
