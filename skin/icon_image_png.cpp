@@ -28,12 +28,6 @@ public:
             held_ -= 8;
         }
     }
-    void Code(std::uint32_t code, unsigned length) {
-        std::uint32_t reversed = 0;
-        for (unsigned i = 0; i < length; ++i)
-            reversed |= ((code >> i) & 1u) << (length - 1 - i);
-        Bits(reversed, length);
-    }
     void Flush() {
         if (held_ != 0)
             out_.push_back(static_cast<std::uint8_t>(acc_));
@@ -47,16 +41,45 @@ private:
     unsigned held_ = 0;
 };
 
-// The fixed literal/length code (RFC 1951, 3.2.6).
+// A Huffman code as it goes out: its bits reversed, with its length.
+struct OutCode {
+    std::uint16_t bits = 0;
+    std::uint8_t length = 0;
+};
+
+constexpr OutCode Reversed(std::uint32_t code, unsigned length) {
+    std::uint32_t reversed = 0;
+    for (unsigned i = 0; i < length; ++i)
+        reversed |= ((code >> i) & 1u) << (length - 1 - i);
+    return {static_cast<std::uint16_t>(reversed), static_cast<std::uint8_t>(length)};
+}
+
+// The fixed literal/length code (RFC 1951, 3.2.6), symbol by symbol.
+constexpr auto kLiteralCodes = [] {
+    std::array<OutCode, 288> codes{};
+    for (unsigned symbol = 0; symbol < codes.size(); ++symbol) {
+        if (symbol < 144)
+            codes[symbol] = Reversed(0x30 + symbol, 8);
+        else if (symbol < 256)
+            codes[symbol] = Reversed(0x190 + (symbol - 144), 9);
+        else if (symbol < 280)
+            codes[symbol] = Reversed(symbol - 256, 7);
+        else
+            codes[symbol] = Reversed(0xC0 + (symbol - 280), 8);
+    }
+    return codes;
+}();
+
+// The fixed distance code: five bits each.
+constexpr auto kDistanceCodes = [] {
+    std::array<OutCode, 30> codes{};
+    for (unsigned d = 0; d < codes.size(); ++d)
+        codes[d] = Reversed(d, 5);
+    return codes;
+}();
+
 void PutLiteralOrLength(BitWriter& w, unsigned symbol) {
-    if (symbol < 144)
-        w.Code(0x30 + symbol, 8);
-    else if (symbol < 256)
-        w.Code(0x190 + (symbol - 144), 9);
-    else if (symbol < 280)
-        w.Code(symbol - 256, 7);
-    else
-        w.Code(0xC0 + (symbol - 280), 8);
+    w.Bits(kLiteralCodes[symbol].bits, kLiteralCodes[symbol].length);
 }
 
 constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
@@ -84,7 +107,7 @@ void PutMatch(BitWriter& w, std::uint32_t length, std::uint32_t distance) {
     PutLiteralOrLength(w, static_cast<unsigned>(257 + l));
     w.Bits(length - kLengthBase[l], kLengthExtra[l]);
     const std::size_t d = CodeOf(kDistanceBase, distance);
-    w.Code(static_cast<std::uint32_t>(d), 5);
+    w.Bits(kDistanceCodes[d].bits, 5);
     w.Bits(distance - kDistanceBase[d], kDistanceExtra[d]);
 }
 
@@ -95,30 +118,51 @@ constexpr unsigned kHashBits = 15;
 constexpr std::size_t kMaxChain = 64; // positions tried per match: speed over the last bytes
 
 std::uint32_t Adler32(std::span<const std::uint8_t> bytes) {
+    // 5552 bytes is the most that can be summed before `b` could pass 2^32.
+    constexpr std::size_t kRun = 5552;
     std::uint32_t a = 1, b = 0;
-    for (const std::uint8_t byte : bytes) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
+    for (std::size_t start = 0; start < bytes.size(); start += kRun) {
+        const std::size_t end = std::min(bytes.size(), start + kRun);
+        for (std::size_t i = start; i < end; ++i) {
+            a += bytes[i];
+            b += a;
+        }
+        a %= 65521;
+        b %= 65521;
     }
     return (b << 16) | a;
 }
 
 // ---------------------------------------------------------------- PNG
 
+// Eight bytes a step ("slicing by eight"): table k holds the CRC of a byte
+// followed by k zero bytes.
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
-    static const auto kTable = [] {
-        std::array<std::uint32_t, 256> table{};
+    static const auto kTables = [] {
+        std::array<std::array<std::uint32_t, 256>, 8> tables{};
         for (std::uint32_t n = 0; n < 256; ++n) {
             std::uint32_t c = n;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
+            tables[0][n] = c;
         }
-        return table;
+        for (std::size_t k = 1; k < tables.size(); ++k)
+            for (std::uint32_t n = 0; n < 256; ++n)
+                tables[k][n] = tables[0][tables[k - 1][n] & 0xFF] ^ (tables[k - 1][n] >> 8);
+        return tables;
     }();
     std::uint32_t c = 0xFFFFFFFFu;
-    for (const std::uint8_t byte : bytes)
-        c = kTable[(c ^ byte) & 0xFF] ^ (c >> 8);
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        const std::uint32_t low =
+            c ^ (std::uint32_t{bytes[i]} | std::uint32_t{bytes[i + 1]} << 8 |
+                 std::uint32_t{bytes[i + 2]} << 16 | std::uint32_t{bytes[i + 3]} << 24);
+        c = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^
+            kTables[5][(low >> 16) & 0xFF] ^ kTables[4][low >> 24] ^ kTables[3][bytes[i + 4]] ^
+            kTables[2][bytes[i + 5]] ^ kTables[1][bytes[i + 6]] ^ kTables[0][bytes[i + 7]];
+    }
+    for (; i < bytes.size(); ++i)
+        c = kTables[0][(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
@@ -152,13 +196,25 @@ std::vector<std::uint8_t> ZlibCompress(std::span<const std::uint8_t> bytes) {
     BitWriter w(out);
     w.Bits(1, 1); // BFINAL
     w.Bits(1, 2); // BTYPE: fixed codes
-    std::vector<std::int32_t> head(std::size_t{1} << kHashBits, -1);
-    std::vector<std::int32_t> previous(bytes.size(), -1);
     auto hashAt = [&bytes](std::size_t i) {
         const std::uint32_t v =
             (std::uint32_t{bytes[i]} << 16) | (std::uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
         return static_cast<std::size_t>((v * 2654435761u) >> (32 - kHashBits));
     };
+    // The hash heads are kept between calls (most images are small, the
+    // table is not); on the way out, on every path, the hashes this call
+    // used are put back to empty.
+    thread_local std::vector<std::int32_t> head(std::size_t{1} << kHashBits, -1);
+    struct EmptyAgain {
+        std::span<const std::uint8_t> bytes;
+        const decltype(hashAt)& hash;
+        ~EmptyAgain() {
+            for (std::size_t k = 0; k + kMinMatch <= bytes.size(); ++k)
+                head[hash(k)] = -1;
+        }
+    } emptyAgain{bytes, hashAt};
+    std::vector<std::int32_t> previous(bytes.size(), -1);
+    out.reserve(bytes.size() / 2 + 64);
     auto insert = [&](std::size_t i) {
         if (bytes.size() - i < kMinMatch)
             return;
@@ -176,6 +232,11 @@ std::vector<std::uint8_t> ZlibCompress(std::span<const std::uint8_t> bytes) {
                 const auto c = static_cast<std::size_t>(candidate);
                 if (i - c > kWindow)
                     break;
+                // A candidate that differs at the best length so far cannot beat it.
+                if (bestLength != 0 && bytes[c + bestLength] != bytes[i + bestLength]) {
+                    candidate = previous[c];
+                    continue;
+                }
                 std::size_t n = 0;
                 while (n < limit && bytes[c + n] == bytes[i + n])
                     ++n;
@@ -254,26 +315,37 @@ std::vector<std::uint8_t> DibIconToPng(std::span<const std::uint8_t> dib) {
         return {};
     const auto andBits = r.Slice(at + xorStride * height, andStride * height);
 
-    std::vector<Rgba> pixels(std::size_t{width} * height);
+    // Scanlines with filter 0 (none): a filter byte, then RGBA.
+    const std::size_t rawStride = 1 + 4 * std::size_t{width};
+    std::vector<std::uint8_t> raw(std::size_t{height} * rawStride);
     bool anyAlpha = false;
     for (std::uint32_t y = 0; y < height; ++y) {
         // Row y of the picture, counted from its top.
         const std::uint32_t stored = topDown ? y : height - 1 - y;
         const std::uint8_t* row = xorBits->data() + stored * xorStride;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            Rgba& p = pixels[std::size_t{y} * width + x];
+        std::uint8_t* p = raw.data() + std::size_t{y} * rawStride + 1;
+        for (std::uint32_t x = 0; x < width; ++x, p += 4) {
             if (bits == 32) {
-                p = {row[4 * x + 2], row[4 * x + 1], row[4 * x], row[4 * x + 3]};
-                anyAlpha = anyAlpha || p.a != 0;
+                p[0] = row[4 * x + 2];
+                p[1] = row[4 * x + 1];
+                p[2] = row[4 * x];
+                p[3] = row[4 * x + 3];
+                anyAlpha = anyAlpha || p[3] != 0;
             } else if (bits == 24) {
-                p = {row[3 * x + 2], row[3 * x + 1], row[3 * x], 0xFF};
+                p[0] = row[3 * x + 2];
+                p[1] = row[3 * x + 1];
+                p[2] = row[3 * x];
+                p[3] = 0xFF;
             } else {
                 const std::uint32_t bit = x * bits;
                 const unsigned shift = 8 - bits - bit % 8;
                 const unsigned index = (row[bit / 8] >> shift) & ((1u << bits) - 1);
                 if (index >= palette.size())
                     return {};
-                p = palette[index];
+                p[0] = palette[index].r;
+                p[1] = palette[index].g;
+                p[2] = palette[index].b;
+                p[3] = palette[index].a;
             }
         }
     }
@@ -284,21 +356,9 @@ std::vector<std::uint8_t> DibIconToPng(std::span<const std::uint8_t> dib) {
         for (std::uint32_t y = 0; y < height; ++y) {
             const std::uint32_t stored = topDown ? y : height - 1 - y;
             const std::uint8_t* row = andBits->data() + stored * andStride;
-            for (std::uint32_t x = 0; x < width; ++x) {
-                Rgba& p = pixels[std::size_t{y} * width + x];
-                p.a = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 0xFF;
-            }
-        }
-    }
-
-    // Scanlines with filter 0 (none): a filter byte, then RGBA.
-    std::vector<std::uint8_t> raw;
-    raw.reserve(std::size_t{height} * (1 + 4 * std::size_t{width}));
-    for (std::uint32_t y = 0; y < height; ++y) {
-        raw.push_back(0);
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const Rgba& p = pixels[std::size_t{y} * width + x];
-            raw.insert(raw.end(), {p.r, p.g, p.b, p.a});
+            std::uint8_t* p = raw.data() + std::size_t{y} * rawStride + 1;
+            for (std::uint32_t x = 0; x < width; ++x, p += 4)
+                p[3] = (row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 0xFF;
         }
     }
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
