@@ -46,7 +46,7 @@ public:
 
     void Read(std::vector<NamedResource>& all, const std::vector<std::u16string>& odd) {
         for (const std::u16string& text : odd)
-            Warn(text + u" cannot be written in a skin script", "unusual-tree");
+            Add(text + u" cannot be written in a skin script", "unusual-tree");
         // RT_ICON images are found through their groups; the rest are listed after.
         for (NamedResource& named : all)
             if (named.type.IsNumber(acWorkRes::kRtIcon) && !named.name.IsName())
@@ -57,12 +57,12 @@ public:
             ReadNamed(named);
         for (const auto& [key, slot] : images_)
             if (!slot.consumed)
-                Warn(*slot.image, u" is named by no icon group, so no ICON line can give it back",
+                Add(*slot.image, u" is named by no icon group, so no ICON line can give it back",
                      "orphan-icon-image");
         for (NamedResource& named : all)
             if (named.type.IsNumber(acWorkRes::kRtIcon) && named.name.IsName())
                 for (const Resource& image : named.languages)
-                    Warn(image, u" has a name; the build numbers every icon image",
+                    Add(image, u" has a name; the build numbers every icon image",
                          "orphan-icon-image");
         OrderIcons();
         FoldFindings();
@@ -86,28 +86,18 @@ private:
         std::string name;
     };
 
-    // A finding's severity is the registry's.
+    // A finding, about the module or about one resource; whether it is a
+    // warning or a note is the registry's word for its name.
     static bool IsWarning(std::string_view name) {
         return FindingSeverity(name) == Severity::Warning;
     }
-    void Warn(std::u16string text, std::string name) {
+    void Add(std::u16string text, std::string name) {
         pending_.push_back({IsWarning(name), std::move(text), {}, {}, {}, std::move(name)});
     }
-    void Note(std::u16string text, std::string name) {
-        pending_.push_back({IsWarning(name), std::move(text), {}, {}, {}, std::move(name)});
-    }
-    void Warn(const Resource& resource, std::u16string after, std::string name,
-              std::u16string before = {}) {
+    void Add(const Resource& resource, std::u16string after, std::string name,
+             std::u16string before = {}) {
         pending_.push_back({IsWarning(name),
                             std::move(before),
-                            TypeText(resource.type) + u" " + NameText(resource.name),
-                            {resource.language},
-                            std::move(after),
-                            std::move(name)});
-    }
-    void Note(const Resource& resource, std::u16string after, std::string name) {
-        pending_.push_back({IsWarning(name),
-                            {},
                             TypeText(resource.type) + u" " + NameText(resource.name),
                             {resource.language},
                             std::move(after),
@@ -197,7 +187,7 @@ private:
         // and a second line with the same key would replace the first.
         if (!seen_.insert(TypeText(named.type) + u" " + NameText(named.name)).second) {
             for (const Resource& resource : named.languages)
-                Warn(resource, u" is listed again under the same name; the first entry is read",
+                Add(resource, u" is listed again under the same name; the first entry is read",
                      "duplicate-name");
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 for (const Resource& resource : named.languages)
@@ -209,7 +199,7 @@ private:
                            named.type.IsNumber(acWorkRes::kRtGroupIcon) || strings;
         if (!known) {
             for (const Resource& resource : named.languages)
-                Warn(resource, u" cannot be written in a skin script", "unexpressible-type");
+                Add(resource, u" cannot be written in a skin script", "unexpressible-type");
             return;
         }
         // The script holds one language of a resource; the build writes 1049.
@@ -217,7 +207,7 @@ private:
         const Resource& resource = named.languages[chosen];
         if (strings && !named.name.IsNumber(kStringTableName)) {
             for (const Resource& block : named.languages)
-                Warn(block, u" holds strings past 15, which a skin script cannot give",
+                Add(block, u" holds strings past 15, which a skin script cannot give",
                      "strings-past-15");
             ListLaterStrings(resource);
             return;
@@ -238,7 +228,7 @@ private:
             others.push_back(other.language);
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 ConsumeGroupImages(other);
-            Warn(other,
+            Add(other,
                  written ? u" is not written: a script holds one language of a resource, and "
                            u"language " +
                                language + u" of it is written"
@@ -255,7 +245,7 @@ private:
             else if (!others.empty())
                 text += u"; the module also holds" + LanguagesText(others).substr(3) +
                         u" of it (--language N takes another)";
-            Note(resource, std::move(text), "other-language");
+            Add(resource, std::move(text), "other-language");
         }
     }
 
@@ -275,7 +265,7 @@ private:
             if (problem.empty())
                 return resource.name.name;
         }
-        Warn(resource, u" has a name no key token can carry: " + problem, "unexpressible-name");
+        Add(resource, u" has a name no key token can carry: " + problem, "unexpressible-name");
         return {};
     }
 
@@ -287,7 +277,7 @@ private:
     // stays in the model, marked, with no file.
     bool ReadData(const Resource& resource) {
         if (resource.data.empty()) {
-            Warn(resource, u" is empty; the build deletes a resource whose file is empty",
+            Add(resource, u" is empty; the build deletes a resource whose file is empty",
                  "empty-data");
             return false;
         }
@@ -323,14 +313,14 @@ private:
         const auto header = in.Slice(0, acWorkRes::kIconDirSize);
         const auto count = in.U16(acWorkRes::kIconCountOffset);
         if (!header || !count || *count == 0) {
-            Warn(resource, u" lists no image, so no icon file can give it back",
+            Add(resource, u" lists no image, so no icon file can give it back",
                  "broken-icon-group");
             return false;
         }
         const std::uint64_t size =
             acWorkRes::kIconDirSize + std::uint64_t{*count} * acWorkRes::kGroupIconEntrySize;
         if (!in.Has(0, size)) {
-            Warn(resource,
+            Add(resource,
                  u" is shorter than the " + platform::Decimal(*count) + u" entries it counts",
                  "broken-icon-group");
             return false;
@@ -346,7 +336,7 @@ private:
             const std::uint16_t id = *in.U16(at + acWorkRes::kGroupIconIdOffset);
             const auto slot = images_.find({id, resource.language});
             if (slot == images_.end()) {
-                Warn(resource,
+                Add(resource,
                      u" names RT_ICON " + platform::Decimal(id) +
                          u", which the module does not hold in its language; the group is not "
                          u"written",
@@ -370,7 +360,7 @@ private:
             group.images.push_back(std::move(image));
         }
         if (fileSize > acWorkRes::kMaxU32) {
-            Warn(resource, u" is too large for one icon file", "broken-icon-group");
+            Add(resource, u" is too large for one icon file", "broken-icon-group");
             return false;
         }
         group.key = KeyToken(resource);
@@ -381,12 +371,12 @@ private:
             return false;
         }
         if (sizesDiffer)
-            Warn(resource,
+            Add(resource,
                  u" gives an image size its image does not have; the icon file holds the images "
                  u"as they are, so the rebuilt group gives their true sizes",
                  "icon-size-differs");
         if (resource.data.size() != size)
-            Warn(resource, u" holds bytes after its entries, which an icon file cannot give back",
+            Add(resource, u" holds bytes after its entries, which an icon file cannot give back",
                  "icon-group-extra-bytes");
         group.file = FilePath(u"icons", iconFiles_.Take(group.key, u".ico"));
         module_.icons.push_back(std::move(group));
@@ -398,7 +388,7 @@ private:
         const std::vector<StringBlockEntry> entries = ReadStringBlock(resource.data);
         const std::size_t findingsBefore = pending_.size();
         if (!entries.empty() && !entries[0].text.empty())
-            Warn(resource, u" holds text in entry 0, which the build leaves empty",
+            Add(resource, u" holds text in entry 0, which the build leaves empty",
                  "string-entry-zero");
         std::uint32_t firstEmpty = 0;
         std::uint32_t gapEnd = 0;    // the first entry after the first gap
@@ -416,7 +406,7 @@ private:
             const std::u16string problem =
                 entry.cut ? u"the block ends inside it" : StringTextProblem(entry.text);
             if (stoppedAt != 0) {
-                Warn(resource,
+                Add(resource,
                      u" is not written: string " + platform::Decimal(stoppedAt) +
                          u" before it cannot be, and the build numbers strings without gaps",
                      "string-after-unwritten", what);
@@ -424,13 +414,13 @@ private:
             } else if (firstEmpty != 0) {
                 if (gapEnd == 0)
                     gapEnd = k;
-                Warn(resource,
+                Add(resource,
                      u" follows the empty string " + platform::Decimal(firstEmpty) +
                          u"; the build numbers strings without gaps, so it is not written",
                      "string-gap", what);
                 string.notWritten = u"gap before entry " + platform::Decimal(gapEnd);
             } else if (!problem.empty()) {
-                Warn(resource, u" cannot be written: " + problem, "unexpressible-string", what);
+                Add(resource, u" cannot be written: " + problem, "unexpressible-string", what);
                 string.notWritten = Reason(problem);
                 stoppedAt = k;
             } else {
@@ -444,7 +434,7 @@ private:
         const bool same = written && std::equal(bytes.begin(), bytes.end(), resource.data.begin(),
                                                 resource.data.end());
         if (!same && pending_.size() == findingsBefore)
-            Warn(resource,
+            Add(resource,
                  written ? u" is not laid out as the build lays out its strings; they are "
                            u"written, and the rebuilt block differs"
                          : u" holds no string the build could write",
@@ -480,7 +470,7 @@ private:
                 for (const UnpackedIconImage& image : group.images)
                     renumbered = renumbered || image.iconId != next++;
         if (renumbered)
-            Note(u"the icon images' IDs have gaps or an order that a fresh build does not give "
+            Add(u"the icon images' IDs have gaps or an order that a fresh build does not give "
                  u"(a group replaced inside one script, images of other tools); the rebuilt "
                  u"module holds the same icons under IDs from 50 upward",
                  "icon-ids-renumbered");
