@@ -92,9 +92,11 @@ private:
     std::set<std::u16string> created_;
 };
 
-void WriteContents(const UnpackedSkin& skin, const std::u16string& root, const SheetWriter& sheet) {
+void WriteContents(const UnpackedSkin& skin, const std::u16string& root, const SheetWriter& sheet,
+                   const FilesWritten& filesWritten) {
     FolderWriter out(root);
-    for (const UnpackedModule& module : skin.modules) {
+    for (std::size_t index = 0; index < skin.modules.size(); ++index) {
+        const UnpackedModule& module = skin.modules[index];
         out.File(u"Files\\" + module.script, WriteSkinScript(module));
         // What the script does not hold stays on the sheet only.
         for (const UnpackedIconGroup& group : module.icons)
@@ -104,6 +106,8 @@ void WriteContents(const UnpackedSkin& skin, const std::u16string& root, const S
             if (data.notWritten.empty())
                 out.File(u"Files\\" + data.file, data.bytes);
         ReleaseModuleBytes(module);
+        if (filesWritten)
+            filesWritten(index);
     }
     out.Stream(u"skin.html", [&sheet](const auto& write) {
         sheet([&write](std::string_view part) {
@@ -236,7 +240,8 @@ void ReleaseModuleBytes(const UnpackedModule& module) {
 }
 
 std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
-                                             const SheetWriter& sheet) {
+                                             const SheetWriter& sheet,
+                                             const FilesWritten& filesWritten) {
     std::u16string folder = target;
     while (folder.size() > 1 && (folder.back() == u'\\' || folder.back() == u'/'))
         folder.pop_back();
@@ -255,7 +260,7 @@ std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std
     if (!platform::CreateFolders(temporary))
         Fail(u"Cannot create folder", temporary);
     try {
-        WriteContents(skin, temporary + Separator(), sheet);
+        WriteContents(skin, temporary + Separator(), sheet, filesWritten);
         if (exists && !platform::RemoveEmptyFolder(folder))
             Fail(u"Cannot replace folder", folder);
         if (!platform::RenameFolder(temporary, folder))

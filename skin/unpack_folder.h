@@ -46,6 +46,8 @@ void ReleaseModuleBytes(const UnpackedModule& module);
 
 // Writes the sheet to its file as it is made: `write` takes its parts in order.
 using SheetWriter = std::function<void(const std::function<void(std::string_view part)>& write)>;
+// Told, with its index, when a module's files are written (and its pages let go).
+using FilesWritten = std::function<void(std::size_t module)>;
 
 // The modules of a _skin folder (`folder` ends in a separator): the files
 // ending in ".dll", whatever their letter case, those of the build's table
@@ -75,7 +77,8 @@ UnpackedSkin UnpackModules(const std::vector<ModuleFile>& modules,
 // Returns the temporary folders of earlier unpacks that it removed
 // (ClearStaleFolders on the target's parent).
 std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
-                                             const SheetWriter& sheet);
+                                             const SheetWriter& sheet,
+                                             const FilesWritten& filesWritten = {});
 // The same with the whole sheet at hand.
 std::vector<StaleFolder> WriteUnpackedFolder(const UnpackedSkin& skin, const std::u16string& target,
                                              std::string_view sheetHtml);

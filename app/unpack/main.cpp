@@ -4,6 +4,7 @@
 // Exit status: 0 every resource written, 1 some listed as not expressible,
 // 2 an input could not be read or the output not written (nothing written).
 #include "app/console/console.h"
+#include "app/unpack/pngs_ahead.h"
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
@@ -127,10 +128,14 @@ int Run(int argc, char** argv) {
         const Input resolved = ResolveInput(input);
         const skin::UnpackedSkin skin = skin::UnpackModules(resolved.modules, language);
         const std::u16string target = out != nullptr ? *out : resolved.output;
-        const std::vector<skin::StaleFolder> stale =
-            skin::WriteUnpackedFolder(skin, target, [&skin](const auto& write) {
-                app::unpack::WriteSkinSheet(skin, write, skin::ReleaseModuleBytes);
-            });
+        // The sheet's images are converted while the files are written.
+        app::unpack::PngsAhead ahead(skin);
+        const std::vector<skin::StaleFolder> stale = skin::WriteUnpackedFolder(
+            skin, target,
+            [&skin, &ahead](const auto& write) {
+                app::unpack::WriteSkinSheet(skin, write, skin::ReleaseModuleBytes, &ahead);
+            },
+            [&ahead](std::size_t module) { ahead.FilesWritten(module); });
         std::size_t warnings = 0;
         std::size_t notes = 0;
         for (const skin::UnpackedModule& module : skin.modules) {

@@ -1,5 +1,6 @@
 #include "app/unpack/sheet_markup.h"
 
+#include "app/unpack/pngs_ahead.h"
 #include "platform/platform.h"
 #include "skin/icon_image_facts.h"
 #include "skin/icon_image_png.h"
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <vector>
 
 namespace app::unpack {
 
@@ -191,7 +194,7 @@ std::size_t ImageUriLength(const UnpackedIconImage& image) {
     return 32 + Base64Length(image.bytes.size() + (image.png ? 0 : skin::kOneImageIcoHeadSize));
 }
 
-void AppendImageDataUri(std::string& out, const UnpackedIconImage& image) {
+void AppendImageDataUri(std::string& out, const UnpackedIconImage& image, PngsAhead* ahead) {
     if (image.png) {
         out += "data:image/png;base64,";
         AppendBase64(out, {}, image.bytes);
@@ -201,7 +204,12 @@ void AppendImageDataUri(std::string& out, const UnpackedIconImage& image) {
     // the bytes, and a browser has less to read. The .ico stays where the
     // PNG would not be smaller (small images of few colours) or the DIB is
     // none the conversion reads.
-    if (const auto png = skin::DibIconToPng(image.bytes);
+    std::optional<std::vector<std::uint8_t>> converted;
+    if (ahead != nullptr)
+        converted = ahead->Take(image);
+    if (!converted)
+        converted = skin::DibIconToPng(image.bytes);
+    if (const std::vector<std::uint8_t>& png = *converted;
         !png.empty() && png.size() < image.bytes.size() + skin::kOneImageIcoHeadSize) {
         out += "data:image/png;base64,";
         AppendBase64(out, {}, png);
@@ -248,6 +256,23 @@ DrawnSize DrawnSizeOf(const UnpackedIconImage& image) {
         return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(drawn));
     };
     return {scale(image.width), scale(image.height), true};
+}
+
+std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g) {
+    auto rank = [](const skin::UnpackedIconImage& image) {
+        return std::pair{std::uint64_t{image.width} * image.height, image.bitCount};
+    };
+    std::size_t best = std::string::npos;
+    bool tie = false;
+    for (std::size_t i = 0; i < g.images.size(); ++i) {
+        if (best == std::string::npos || rank(g.images[i]) > rank(g.images[best])) {
+            best = i;
+            tie = false;
+        } else if (rank(g.images[i]) == rank(g.images[best])) {
+            tie = true;
+        }
+    }
+    return tie ? std::string::npos : best;
 }
 
 } // namespace app::unpack

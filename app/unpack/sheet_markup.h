@@ -29,8 +29,18 @@ void AppendBase64(std::string& out, std::span<const std::uint8_t> head,
 
 // An upper bound of the length of an icon image's data: URI.
 std::size_t ImageUriLength(const skin::UnpackedIconImage& image);
-// The data: URI of an icon image (ImageDataUri in skin_sheet.h).
-void AppendImageDataUri(std::string& out, const skin::UnpackedIconImage& image);
+class PngsAhead;
+// The data: URI of an icon image (ImageDataUri in skin_sheet.h). `ahead`,
+// when given, may hold a DIB's PNG already.
+void AppendImageDataUri(std::string& out, const skin::UnpackedIconImage& image,
+                        PngsAhead* ahead = nullptr);
+
+// The image a browser draws from the group's icon file, which the page
+// references instead of carrying it: the largest, and of those the deepest
+// (by the directory's values, which the file repeats). Only when no other
+// image ties with it, so that the choice is not left to how a browser breaks
+// ties; npos otherwise.
+std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g);
 
 // Every picture of the page is an img element that marks itself when it
 // fails to decode; its src is written between these two halves.

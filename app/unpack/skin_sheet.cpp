@@ -1,5 +1,6 @@
 #include "app/unpack/skin_sheet.h"
 
+#include "app/unpack/pngs_ahead.h"
 #include "app/unpack/sheet_markup.h"
 #include "platform/platform.h"
 #include "skin/icon_image_facts.h"
@@ -100,28 +101,7 @@ void AppendNotWrittenMark(std::string& out, std::u16string_view reason) {
     out += "</span> ";
 }
 
-// The image a browser draws from the group's icon file: the largest, and of
-// those the deepest (by the directory's values, which the file repeats).
-// Only when no other image ties with it, so that the choice is not left to
-// how a browser breaks ties; npos otherwise.
-std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g) {
-    auto rank = [](const UnpackedIconImage& image) {
-        return std::pair{std::uint64_t{image.width} * image.height, image.bitCount};
-    };
-    std::size_t best = std::string::npos;
-    bool tie = false;
-    for (std::size_t i = 0; i < g.images.size(); ++i) {
-        if (best == std::string::npos || rank(g.images[i]) > rank(g.images[best])) {
-            best = i;
-            tie = false;
-        } else if (rank(g.images[i]) == rank(g.images[best])) {
-            tie = true;
-        }
-    }
-    return tie ? std::string::npos : best;
-}
-
-void AppendIcons(std::string& out, const UnpackedModule& m) {
+void AppendIcons(std::string& out, const UnpackedModule& m, PngsAhead* ahead) {
     AppendSectionHeading(out, "Icons", m.icons.size(), NotWrittenCount(m.icons));
     if (m.icons.empty())
         return;
@@ -150,7 +130,7 @@ void AppendIcons(std::string& out, const UnpackedModule& m) {
             if (i == fromFile)
                 out += url;
             else
-                AppendImageDataUri(out, image);
+                AppendImageDataUri(out, image, ahead);
             AppendImgEnd(out, drawn.width, drawn.height, g.key, drawn.scaled);
             out += "</div><br>";
             const bool link = drawn.scaled && !url.empty();
@@ -372,7 +352,7 @@ std::string ImageDataUri(const skin::UnpackedIconImage& image) {
 }
 
 void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
-                    const SectionDone& sectionDone) {
+                    const SectionDone& sectionDone, PngsAhead* ahead) {
     const Counts counts = CountSkin(skin);
     std::string out;
     AppendPageHead(out);
@@ -412,7 +392,7 @@ void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
         out += "\"><h2>";
         AppendModuleTitle(out, m);
         out += "</h2>\n";
-        AppendIcons(out, m);
+        AppendIcons(out, m, ahead);
         AppendStrings(out, m);
         AppendData(out, m);
         AppendFindings(out, m);

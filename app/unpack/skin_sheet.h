@@ -29,10 +29,13 @@ using SheetOutput = std::function<void(std::string_view part)>;
 // Called once a module's section is written: its bytes are not read again.
 using SectionDone = std::function<void(const skin::UnpackedModule& module)>;
 
+class PngsAhead;
+
 // Writes the page as it is made: the head, then one module's section at a
-// time, so that no more than one section is held at once.
+// time, so that no more than one section is held at once. `ahead`, when
+// given, holds images converted meanwhile (pngs_ahead.h).
 void WriteSkinSheet(const skin::UnpackedSkin& skin, const SheetOutput& write,
-                    const SectionDone& sectionDone = {});
+                    const SectionDone& sectionDone = {}, PngsAhead* ahead = nullptr);
 
 // The whole page as UTF-8.
 std::string SkinSheetHtml(const skin::UnpackedSkin& skin);

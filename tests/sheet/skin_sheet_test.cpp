@@ -8,6 +8,7 @@
 #include "skin/icon_image_png.h"
 #include "skin/script_reader.h"
 #include "skin/text_preview.h"
+#include "tests/sheet/dib_header.h"
 
 #include <gtest/gtest.h>
 #ifdef KSB_TEST_ZLIB
@@ -419,16 +420,7 @@ TEST(IconImagePng, DibsComeBackPixelForPixel) {
     };
     for (const unsigned bits : {1u, 4u, 8u, 24u, 32u}) {
         SCOPED_TRACE(bits);
-        std::vector<std::uint8_t> dib(40);
-        auto put32 = [&dib](std::size_t at, std::uint32_t v) {
-            for (int k = 0; k < 4; ++k)
-                dib[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
-        };
-        put32(0, 40);
-        put32(4, w);
-        put32(8, 2 * h);
-        dib[12] = 1;
-        dib[14] = static_cast<std::uint8_t>(bits);
+        std::vector<std::uint8_t> dib = sheet_test::DibHeader(w, h, bits);
         const unsigned colours = bits <= 8 ? 1u << bits : 0;
         for (unsigned k = 0; k < colours; ++k)
             dib.insert(dib.end(), {7, std::uint8_t(255 - k), std::uint8_t(k * 50), 0}); // BGRx
