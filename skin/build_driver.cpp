@@ -27,7 +27,6 @@ GeneralError FileError(const char16_t* what, const std::u16string& path) {
 
 namespace {
 
-constexpr std::uint16_t kLanguage = 1049;
 constexpr char16_t kFilesFolder[] = u"Files\\";
 constexpr char16_t kSeparatorLine[] = u"=====================================";
 
@@ -168,7 +167,7 @@ public:
             return;
         std::vector<std::uint8_t> block = strings_.Finish();
         Stored(acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtString, std::uint16_t{1},
-                                             kLanguage, block.data(),
+                                             kSkinLanguage, block.data(),
                                              static_cast<std::uint32_t>(block.size())));
     }
 
@@ -216,7 +215,7 @@ private:
             // A file that is no icon is logged and one that finds no free ID
             // left out, as before; any other failure is one of storing it.
             const std::uint32_t result =
-                acWorkRes::AddIconFromImage(handle_, *id, kLanguage, icon.Bytes());
+                acWorkRes::AddIconFromImage(handle_, *id, kSkinLanguage, icon.Bytes());
             if (result == platform::kErrorInvalidData)
                 log_.AppendLine(u"file \"" + dataPath + u"\" is not a valid icon");
             else if (result != 0 && result != acWorkRes::kErrorNoFreeIconId) {
@@ -235,7 +234,7 @@ private:
             return;
         }
         // An empty file passes no data, which removes a resource of that name.
-        Stored(acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kLanguage,
+        Stored(acWorkRes::UpdateResourceItem(handle_, acWorkRes::kRtRcData, *id, kSkinLanguage,
                                              data.empty() ? nullptr : data.data(),
                                              static_cast<std::uint32_t>(data.size())));
     }

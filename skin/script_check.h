@@ -4,6 +4,7 @@
 #pragma once
 
 #include "skin/findings.h"
+#include "skin/script_check_text.h"
 #include "skin/script_reader.h"
 
 #include <cstdint>
@@ -32,9 +33,8 @@ struct Finding {
     // A run of statements: how many of each kind, the most frequent first.
     std::vector<std::pair<std::u16string, std::size_t>> kinds;
 
-    // A free word in a text is shown up to this many characters, then "...";
-    // a path is always shown whole.
-    static constexpr std::size_t kQuotedLength = 40;
+    // A free word in a text is shown up to this many characters, then "...".
+    static constexpr std::size_t kQuotedLength = check_text::kQuotedLength;
 
     // A finding at no span, its severity the registry's.
     static Finding Whole(std::u16string file, std::size_t line, std::size_t column,

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "skin/script_check.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +11,9 @@
 namespace skin::check_text {
 
 constexpr char16_t kFilesFolder[] = u"Files\\";
-constexpr std::size_t kQuotedLength = Finding::kQuotedLength;
+// A free word in a text is shown up to this many characters, then "...";
+// a path is always shown whole.
+constexpr std::size_t kQuotedLength = 40;
 
 // A free word in quotes, cut after kQuotedLength characters.
 inline std::u16string Quoted(std::u16string_view text) {
@@ -44,9 +45,9 @@ inline std::u16string Lines(std::size_t first, std::size_t last) {
 
 // A line's code as it stands, cut the same way: it may hold quotes of its own.
 inline std::u16string AsWritten(std::u16string_view code) {
-    if (code.size() <= Finding::kQuotedLength)
+    if (code.size() <= kQuotedLength)
         return std::u16string(code);
-    return std::u16string(code.substr(0, Finding::kQuotedLength)) + u"...";
+    return std::u16string(code.substr(0, kQuotedLength)) + u"...";
 }
 
 } // namespace skin::check_text

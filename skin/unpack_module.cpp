@@ -8,6 +8,7 @@
 #include "skin/script_vocabulary.h"
 #include "skin/script_writer.h"
 #include "skin/string_block.h"
+#include "skin/template_module.h"
 #include "skin/unpack_resources.h"
 
 #include <algorithm>
@@ -58,12 +59,12 @@ public:
         for (const auto& [key, slot] : images_)
             if (!slot.consumed)
                 Add(*slot.image, u" is named by no icon group, so no ICON line can give it back",
-                     "orphan-icon-image");
+                    "orphan-icon-image");
         for (NamedResource& named : all)
             if (named.type.IsNumber(acWorkRes::kRtIcon) && named.name.IsName())
                 for (const Resource& image : named.languages)
                     Add(image, u" has a name; the build numbers every icon image",
-                         "orphan-icon-image");
+                        "orphan-icon-image");
         OrderIcons();
         FoldFindings();
     }
@@ -188,7 +189,7 @@ private:
         if (!seen_.insert(TypeText(named.type) + u" " + NameText(named.name)).second) {
             for (const Resource& resource : named.languages)
                 Add(resource, u" is listed again under the same name; the first entry is read",
-                     "duplicate-name");
+                    "duplicate-name");
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 for (const Resource& resource : named.languages)
                     ConsumeGroupImages(resource);
@@ -208,7 +209,7 @@ private:
         if (strings && !named.name.IsNumber(kStringTableName)) {
             for (const Resource& block : named.languages)
                 Add(block, u" holds strings past 15, which a skin script cannot give",
-                     "strings-past-15");
+                    "strings-past-15");
             ListLaterStrings(resource);
             return;
         }
@@ -229,13 +230,13 @@ private:
             if (named.type.IsNumber(acWorkRes::kRtGroupIcon))
                 ConsumeGroupImages(other);
             Add(other,
-                 written ? u" is not written: a script holds one language of a resource, and "
-                           u"language " +
-                               language + u" of it is written"
-                         : u" is not written: a script holds one language of a resource, and "
-                           u"language " +
-                               language + u" of it was taken (--language N takes another)",
-                 "second-language");
+                written ? u" is not written: a script holds one language of a resource, and "
+                          u"language " +
+                              language + u" of it is written"
+                        : u" is not written: a script holds one language of a resource, and "
+                          u"language " +
+                              language + u" of it was taken (--language N takes another)",
+                "second-language");
         }
         if (written && resource.language != kSkinLanguage) {
             std::u16string text = PlainLanguageNote();
@@ -278,7 +279,7 @@ private:
     bool ReadData(const Resource& resource) {
         if (resource.data.empty()) {
             Add(resource, u" is empty; the build deletes a resource whose file is empty",
-                 "empty-data");
+                "empty-data");
             return false;
         }
         UnpackedData data;
@@ -314,15 +315,15 @@ private:
         const auto count = in.U16(acWorkRes::kIconCountOffset);
         if (!header || !count || *count == 0) {
             Add(resource, u" lists no image, so no icon file can give it back",
-                 "broken-icon-group");
+                "broken-icon-group");
             return false;
         }
         const std::uint64_t size =
             acWorkRes::kIconDirSize + std::uint64_t{*count} * acWorkRes::kGroupIconEntrySize;
         if (!in.Has(0, size)) {
             Add(resource,
-                 u" is shorter than the " + platform::Decimal(*count) + u" entries it counts",
-                 "broken-icon-group");
+                u" is shorter than the " + platform::Decimal(*count) + u" entries it counts",
+                "broken-icon-group");
             return false;
         }
         UnpackedIconGroup group;
@@ -337,10 +338,10 @@ private:
             const auto slot = images_.find({id, resource.language});
             if (slot == images_.end()) {
                 Add(resource,
-                     u" names RT_ICON " + platform::Decimal(id) +
-                         u", which the module does not hold in its language; the group is not "
-                         u"written",
-                     "missing-icon-image");
+                    u" names RT_ICON " + platform::Decimal(id) +
+                        u", which the module does not hold in its language; the group is not "
+                        u"written",
+                    "missing-icon-image");
                 return false;
             }
             const std::span<const std::uint8_t> bytes = slot->second.image->data;
@@ -372,12 +373,12 @@ private:
         }
         if (sizesDiffer)
             Add(resource,
-                 u" gives an image size its image does not have; the icon file holds the images "
-                 u"as they are, so the rebuilt group gives their true sizes",
-                 "icon-size-differs");
+                u" gives an image size its image does not have; the icon file holds the images "
+                u"as they are, so the rebuilt group gives their true sizes",
+                "icon-size-differs");
         if (resource.data.size() != size)
             Add(resource, u" holds bytes after its entries, which an icon file cannot give back",
-                 "icon-group-extra-bytes");
+                "icon-group-extra-bytes");
         group.file = FilePath(u"icons", iconFiles_.Take(group.key, u".ico"));
         module_.icons.push_back(std::move(group));
         return true;
@@ -389,7 +390,7 @@ private:
         const std::size_t findingsBefore = pending_.size();
         if (!entries.empty() && !entries[0].text.empty())
             Add(resource, u" holds text in entry 0, which the build leaves empty",
-                 "string-entry-zero");
+                "string-entry-zero");
         std::uint32_t firstEmpty = 0;
         std::uint32_t gapEnd = 0;    // the first entry after the first gap
         std::uint32_t stoppedAt = 0; // the first entry not written, when it is no gap
@@ -407,17 +408,17 @@ private:
                 entry.cut ? u"the block ends inside it" : StringTextProblem(entry.text);
             if (stoppedAt != 0) {
                 Add(resource,
-                     u" is not written: string " + platform::Decimal(stoppedAt) +
-                         u" before it cannot be, and the build numbers strings without gaps",
-                     "string-after-unwritten", what);
+                    u" is not written: string " + platform::Decimal(stoppedAt) +
+                        u" before it cannot be, and the build numbers strings without gaps",
+                    "string-after-unwritten", what);
                 string.notWritten = u"after an unwritten entry";
             } else if (firstEmpty != 0) {
                 if (gapEnd == 0)
                     gapEnd = k;
                 Add(resource,
-                     u" follows the empty string " + platform::Decimal(firstEmpty) +
-                         u"; the build numbers strings without gaps, so it is not written",
-                     "string-gap", what);
+                    u" follows the empty string " + platform::Decimal(firstEmpty) +
+                        u"; the build numbers strings without gaps, so it is not written",
+                    "string-gap", what);
                 string.notWritten = u"gap before entry " + platform::Decimal(gapEnd);
             } else if (!problem.empty()) {
                 Add(resource, u" cannot be written: " + problem, "unexpressible-string", what);
@@ -435,10 +436,10 @@ private:
                                                 resource.data.end());
         if (!same && pending_.size() == findingsBefore)
             Add(resource,
-                 written ? u" is not laid out as the build lays out its strings; they are "
-                           u"written, and the rebuilt block differs"
-                         : u" holds no string the build could write",
-                 "string-block-form");
+                written ? u" is not laid out as the build lays out its strings; they are "
+                          u"written, and the rebuilt block differs"
+                        : u" holds no string the build could write",
+                "string-block-form");
         return written;
     }
 
@@ -471,9 +472,9 @@ private:
                     renumbered = renumbered || image.iconId != next++;
         if (renumbered)
             Add(u"the icon images' IDs have gaps or an order that a fresh build does not give "
-                 u"(a group replaced inside one script, images of other tools); the rebuilt "
-                 u"module holds the same icons under IDs from 50 upward",
-                 "icon-ids-renumbered");
+                u"(a group replaced inside one script, images of other tools); the rebuilt "
+                u"module holds the same icons under IDs from 50 upward",
+                "icon-ids-renumbered");
     }
 
     static constexpr std::uint32_t kStringsPerBlock = kStringBlockEntries;

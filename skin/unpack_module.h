@@ -17,9 +17,6 @@
 
 namespace skin {
 
-// The language the build writes every resource in.
-constexpr std::uint16_t kSkinLanguage = 1049;
-
 // Fills `module` from a module's bytes. `module.moduleFile` and
 // `module.script` are the caller's: the script's name ("vistel.rc") places
 // the files ("vistel\icons\101.ico"). Of a resource held in several

@@ -4,7 +4,6 @@
 #include "acWorkRes/pe_headers.h"
 #include "platform/platform.h"
 #include "skin/template_module.h"
-#include "skin/unpack_module.h"
 
 #include <algorithm>
 
