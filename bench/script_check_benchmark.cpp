@@ -4,9 +4,9 @@
 // one per cause. Files are not looked at in either; the build reads them as
 // much as the checker does.
 #include "bench/bench_script.h"
+#include "skin/check/script_check.h"
 #include "skin/resource_key.h"
-#include "skin/script_check.h"
-#include "skin/script_reader.h"
+#include "skin/script/script_reader.h"
 
 #include <benchmark/benchmark.h>
 

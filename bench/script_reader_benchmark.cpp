@@ -4,7 +4,7 @@
 // Then the #define look-up, which searches the script's records in order:
 // its cost per look-up grows with the number of #define lines before it.
 #include "bench/bench_script.h"
-#include "skin/script_reader.h"
+#include "skin/script/script_reader.h"
 
 #include <benchmark/benchmark.h>
 

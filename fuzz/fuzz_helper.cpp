@@ -1,7 +1,7 @@
 #include "fuzz/fuzz_helper.h"
 
 #include "acWorkRes/byte_reader.h"
-#include "skin/script_reader.h"
+#include "skin/script/script_reader.h"
 #include "support/module_validator.h"
 
 #include <algorithm>

@@ -4,10 +4,10 @@
 #include "fuzz/fuzz_helper.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/script_check.h"
+#include "skin/check/script_check.h"
 #include "skin/template_module.h"
-#include "skin/unpack_folder.h"
-#include "skin/unpack_module.h"
+#include "skin/unpack/unpack_folder.h"
+#include "skin/unpack/unpack_module.h"
 
 #include <algorithm>
 #include <string_view>

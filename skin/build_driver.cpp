@@ -3,7 +3,7 @@
 #include "acWorkRes/acWorkRes.h"
 #include "platform/platform.h"
 #include "skin/resource_key.h"
-#include "skin/script_reader.h"
+#include "skin/script/script_reader.h"
 #include "skin/string_block.h"
 #include "skin/template_module.h"
 

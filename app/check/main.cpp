@@ -11,7 +11,7 @@
 #include "app/console/console.h"
 #include "app/console_args.h"
 #include "platform/platform.h"
-#include "skin/script_check.h"
+#include "skin/check/script_check.h"
 
 #include <algorithm>
 #include <map>

@@ -8,8 +8,8 @@
 #include "app/unpack/skin_sheet.h"
 #include "platform/platform.h"
 #include "skin/build_driver.h"
-#include "skin/unpack_folder.h"
-#include "skin/unpack_module.h"
+#include "skin/unpack/unpack_folder.h"
+#include "skin/unpack/unpack_module.h"
 
 #include <optional>
 #include <string>

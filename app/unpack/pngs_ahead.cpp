@@ -1,8 +1,8 @@
 #include "app/unpack/pngs_ahead.h"
 
 #include "app/unpack/sheet_markup.h"
-#include "skin/icon_image_png.h"
-#include "skin/unpack_folder.h"
+#include "skin/unpack/icon_image_png.h"
+#include "skin/unpack/unpack_folder.h"
 
 #include <algorithm>
 #include <string>

@@ -14,7 +14,7 @@
 // out of memory) is converted by the page itself.
 #pragma once
 
-#include "skin/unpacked_model.h"
+#include "skin/unpack/unpacked_model.h"
 
 #include <condition_variable>
 #include <cstddef>

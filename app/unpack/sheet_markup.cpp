@@ -2,8 +2,8 @@
 
 #include "app/unpack/pngs_ahead.h"
 #include "platform/platform.h"
-#include "skin/icon_image_facts.h"
-#include "skin/icon_image_png.h"
+#include "skin/unpack/icon_image_facts.h"
+#include "skin/unpack/icon_image_png.h"
 
 #include <algorithm>
 #include <array>

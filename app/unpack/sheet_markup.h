@@ -3,7 +3,7 @@
 // icon images with their data: URIs.
 #pragma once
 
-#include "skin/unpacked_model.h"
+#include "skin/unpack/unpacked_model.h"
 
 #include <cstdint>
 #include <span>

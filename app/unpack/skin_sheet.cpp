@@ -3,10 +3,10 @@
 #include "app/unpack/pngs_ahead.h"
 #include "app/unpack/sheet_markup.h"
 #include "platform/platform.h"
-#include "skin/icon_image_facts.h"
-#include "skin/icon_image_png.h"
 #include "skin/string_block.h"
-#include "skin/text_preview.h"
+#include "skin/unpack/icon_image_facts.h"
+#include "skin/unpack/icon_image_png.h"
+#include "skin/unpack/text_preview.h"
 
 #include <algorithm>
 #include <array>

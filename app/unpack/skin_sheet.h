@@ -15,7 +15,7 @@
 // (data-broken="1"), which a browser-driven check reads back.
 #pragma once
 
-#include "skin/unpacked_model.h"
+#include "skin/unpack/unpacked_model.h"
 
 #include <cstdint>
 #include <functional>
