@@ -1,5 +1,6 @@
 // The registry of findings against the author's guide: every finding has its
-// section, and the guide explains no finding the registry does not know.
+// section, the guide explains no finding the registry does not know, and it
+// names the findings that fold into no run.
 #include "skin/findings.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ TEST(Findings, EachHasItsPlaceInTheGuideAndTheGuideNoOther) {
     std::map<std::string, bool> sections, unpackRows;
     const std::regex heading(R"(^#+ (.*))"), section(R"(^### ([a-z0-9-]+)( \(note\))?$)"),
         name("`([a-z0-9-]+)`");
-    std::string line, at;
+    std::string line, at, runs;
     std::smatch m;
     for (bool code = false; std::getline(in, line);) {
         code = code != line.starts_with("```");
@@ -45,6 +46,8 @@ TEST(Findings, EachHasItsPlaceInTheGuideAndTheGuideNoOther) {
             anchors.insert(at = Anchor(m[1]));
             if (std::regex_match(line, m, section))
                 sections[m[1]] = m[2].matched;
+        } else if (at == skin::kRunsAnchor) {
+            runs += line + " ";
         } else if (at == "starting-from-an-existing-skin" && line.starts_with("| `")) {
             const std::string cell = line.substr(0, line.find('|', 1));
             for (std::sregex_iterator i(cell.begin(), cell.end(), name), end; i != end; ++i)
@@ -52,6 +55,13 @@ TEST(Findings, EachHasItsPlaceInTheGuideAndTheGuideNoOther) {
         }
     }
     ASSERT_FALSE(sections.empty() || unpackRows.empty());
+    // The runs' section names the checker's findings that have no run form.
+    std::set<std::string> runless;
+    const std::size_t from = runs.find("has a run form"), to = runs.find("have none");
+    ASSERT_LT(from, to);
+    const std::string list = runs.substr(from, to - from);
+    for (std::sregex_iterator i(list.begin(), list.end(), name), end; i != end; ++i)
+        runless.insert((*i)[1]);
     EXPECT_TRUE(anchors.contains(std::string(skin::kRunsAnchor)));
     std::set<std::string> checker, unpacker;
     for (const skin::FindingKind& kind : skin::FindingKinds()) {
@@ -69,6 +79,9 @@ TEST(Findings, EachHasItsPlaceInTheGuideAndTheGuideNoOther) {
             EXPECT_TRUE(unpacker.insert(text).second) << "listed twice";
             ASSERT_TRUE(unpackRows.contains(text)) << "not in the unpacker's table";
             EXPECT_EQ(unpackRows[text], note);
+        }
+        if (kind.tools & skin::kChecker) {
+            EXPECT_EQ(runless.contains(text), kind.run.empty()) << "run form as the guide says";
         }
         if (!kind.run.empty()) {
             EXPECT_EQ(kind.run, text + "-run");
