@@ -1,5 +1,5 @@
 // Helpers of the shell's tests: a view that records what Tfrm does to it, a
-// program folder on disk, and a few text conversions.
+// program folder on disk, a few text conversions and tables of texts.
 #pragma once
 
 #include "app/frm_view.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,17 @@ public:
 
 inline std::string Narrow(const std::u16string& s) {
     return platform::Utf16ToUtf8(s);
+}
+
+// A text and what a function of texts must make of it.
+struct TextCase {
+    std::u16string text, expected;
+};
+
+// Each case through `f`, its text named where it fails.
+template <typename F> void ExpectEachGives(F f, std::initializer_list<TextCase> cases) {
+    for (const TextCase& c : cases)
+        EXPECT_EQ(Narrow(f(c.text)), Narrow(c.expected)) << Narrow(c.text);
 }
 
 // A fresh empty program folder, removed with all its content (read-only

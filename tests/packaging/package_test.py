@@ -23,8 +23,9 @@ import unittest
 
 import pefile
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-EXAMPLE_FILES = os.path.join(SOURCE_DIR, "examples", "Files")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import programs  # noqa: E402
+from programs import EXAMPLE_FILES, SOURCE_DIR  # noqa: E402
 ARGS = None
 PROGRAMS = ("KestoSkinBuilder", "KestoSkinCheck", "KestoSkinUnpack")
 CHROMIUM = "/usr/bin/chromium"
@@ -133,10 +134,7 @@ class Package(unittest.TestCase):
             if name.startswith(("KestoSkinBuilder", "libKestoSkinBuilder")):
                 shutil.copy2(os.path.join(unpacked, name), folder)
         exe = os.path.join(folder, "KestoSkinBuilder" + (".exe" if ARGS.windows else ""))
-        env = dict(os.environ, WINEDEBUG="-all")
-        env.pop("DISPLAY", None)
-        p = subprocess.run(([ARGS.wine] if ARGS.wine else []) + [exe, "build"], cwd=folder, env=env,
-                           capture_output=True, timeout=300)
+        p = programs.run(exe, ["build"], folder, ARGS.wine, timeout=300)
         self.assertEqual(p.returncode, 0, p.stderr)
         log = p.stdout.decode("utf-8").splitlines()
         self.assertEqual([line.strip() for line in log if line.strip() in ("vistel.rc", "tavo.rc", "brel.rc", "done!")],

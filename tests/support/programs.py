@@ -83,10 +83,19 @@ def command(exe, wine, args):
 
 def run(exe, args, cwd, wine=None, env=None, timeout=300, preexec=None):
     """Runs `exe` with `args` in `cwd`, with no standard input; returns the
-    subprocess.CompletedProcess with its output as bytes."""
-    return subprocess.run(command(exe, wine, args), cwd=cwd, env=env or environment(),
-                          stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout,
-                          preexec_fn=preexec)
+    subprocess.CompletedProcess with its output as bytes.
+
+    The output goes to temporary files, not pipes: under Wine a process the
+    program's start brings up (the desktop's explorer, a service) can keep
+    the streams it inherited open long after the program ended, and a run
+    that read pipes to their end would wait for it."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(command(exe, wine, args), cwd=cwd, env=env or environment(),
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout,
+                              preexec_fn=preexec)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(done.args, done.returncode, out.read(), err.read())
 
 
 def run_copy(exe, args, cwd, wine=None, timeout=300):

@@ -11,7 +11,6 @@ import argparse
 import os
 import re
 import shlex
-import subprocess
 import sys
 import unittest
 
@@ -35,8 +34,7 @@ class ConsoleRun(unittest.TestCase):
         cmd = programs.command(cmd[0], ARGS.wine, cmd[1:])
         if console:
             cmd = ["script", "-qec", "stty cols 500 rows 1000; exec " + shlex.join(cmd), "/dev/null"]
-        p = subprocess.run(cmd, cwd=self.root, env=programs.environment(), stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=300)
+        p = programs.run(cmd[0], cmd[1:], self.root, timeout=300)
         text = ESCAPES.sub("", p.stdout.decode("utf-8", "replace"))
         return p.returncode, [line.strip("\r") for line in text.split("\n")]
 

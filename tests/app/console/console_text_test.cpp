@@ -9,25 +9,21 @@
 namespace {
 
 TEST(ConsoleText, ControlsAreShownEscapedAndNothingElseChanges) {
-    struct Case {
-        std::u16string text;
-        std::u16string shown;
-    } const cases[] = {
-        {u"_skin\\vistel.dll: RT_MENU \"M\"", u"_skin\\vistel.dll: RT_MENU \"M\""},
-        {u"a\nb\r\n\tc", u"a\\nb\\r\\n\\tc"},
-        {u"\a\b\v\f", u"\\a\\b\\v\\f"},
-        {u"\x1b[31mX", u"\\x1b[31mX"},
-        {std::u16string(u"N\0L", 3), u"N\\x00L"},
-        {u"\x01\x1f\x7f", u"\\x01\\x1f\\x7f"},
-        {u"\x80\x85\x9f\xa0", u"\\x80\\x85\\x9f\xa0"},
-        {u"\u2028\u2029", u"\\u2028\\u2029"},
-        {u"Сообщение \U0001F600", u"Сообщение \U0001F600"},
-        {u"\xd800x", u"\\xd800x"},
-        {u"\xdc00\xd83d", u"\\xdc00\\xd83d"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(app_test::Narrow(app::console::TerminalText(c.text)), app_test::Narrow(c.shown))
-            << app_test::Narrow(c.shown);
+    app_test::ExpectEachGives(
+        app::console::TerminalText,
+        {
+            {u"_skin\\vistel.dll: RT_MENU \"M\"", u"_skin\\vistel.dll: RT_MENU \"M\""},
+            {u"a\nb\r\n\tc", u"a\\nb\\r\\n\\tc"},
+            {u"\a\b\v\f", u"\\a\\b\\v\\f"},
+            {u"\x1b[31mX", u"\\x1b[31mX"},
+            {std::u16string(u"N\0L", 3), u"N\\x00L"},
+            {u"\x01\x1f\x7f", u"\\x01\\x1f\\x7f"},
+            {u"\x80\x85\x9f\xa0", u"\\x80\\x85\\x9f\xa0"},
+            {u"\u2028\u2029", u"\\u2028\\u2029"},
+            {u"Сообщение \U0001F600", u"Сообщение \U0001F600"},
+            {u"\xd800x", u"\\xd800x"},
+            {u"\xdc00\xd83d", u"\\xdc00\\xd83d"},
+        });
 }
 
 } // namespace

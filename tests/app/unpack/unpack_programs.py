@@ -19,7 +19,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
 import programs  # noqa: E402
-from programs import (EXAMPLE_FILES, RT_GROUP_ICON, RT_ICON, RT_RCDATA, RT_STRING,  # noqa: E402
+from programs import (EXAMPLE_FILES, RT_RCDATA, RT_STRING,  # noqa: E402
                       SOURCE_DIR, group_contents, read, resources, strings, tree, windows_path,
                       write)
 
@@ -226,9 +226,7 @@ class UnpackPrograms(unittest.TestCase):
 
     def test_names_cannot_steer_the_terminal_and_strings_come_in_english(self):
         module = self.llvm_module(STEERING_RC, "steering", STEERING_NAMES)
-        done = subprocess.run(([ARGS.wine] if ARGS.wine else []) + [ARGS.unpack, module],
-                              cwd=self.tmp, env=dict(os.environ, WINEDEBUG="-all"),
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=600)
+        done = programs.run(ARGS.unpack, [module], self.tmp, ARGS.wine, timeout=600)
         self.assertEqual(done.returncode, 1, done)
         report = done.stdout.decode("utf-8").replace("\r\n", "\n")
         # No control character reaches the terminal, and each finding is one line.
