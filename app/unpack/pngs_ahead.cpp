@@ -5,7 +5,6 @@
 #include "skin/unpack/unpack_folder.h"
 
 #include <algorithm>
-#include <string>
 #include <system_error>
 #include <utility>
 
@@ -17,8 +16,7 @@ PngsAhead::PngsAhead(const skin::UnpackedSkin& skin, std::size_t bound)
     // browser draws from the group's icon file.
     for (std::size_t m = 0; m < skin.modules.size(); ++m) {
         for (const skin::UnpackedIconGroup& group : skin.modules[m].icons) {
-            const std::size_t fromFile =
-                group.file.empty() ? std::string::npos : ImageDrawnFromIconFile(group);
+            const std::size_t fromFile = ImageDrawnFromIconFile(group);
             for (std::size_t i = 0; i < group.images.size(); ++i) {
                 if (i == fromFile || group.images[i].png)
                     continue;

@@ -259,6 +259,8 @@ DrawnSize DrawnSizeOf(const UnpackedIconImage& image) {
 }
 
 std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g) {
+    if (g.file.empty())
+        return std::string::npos;
     auto rank = [](const skin::UnpackedIconImage& image) {
         return std::pair{std::uint64_t{image.width} * image.height, image.bitCount};
     };

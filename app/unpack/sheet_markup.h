@@ -39,7 +39,7 @@ void AppendImageDataUri(std::string& out, const skin::UnpackedIconImage& image,
 // references instead of carrying it: the largest, and of those the deepest
 // (by the directory's values, which the file repeats). Only when no other
 // image ties with it, so that the choice is not left to how a browser breaks
-// ties; npos otherwise.
+// ties; npos otherwise, and for a group the script does not write (no file).
 std::size_t ImageDrawnFromIconFile(const skin::UnpackedIconGroup& g);
 
 // Every picture of the page is an img element that marks itself when it

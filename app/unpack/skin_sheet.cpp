@@ -121,7 +121,7 @@ void AppendIcons(std::string& out, const UnpackedModule& m, PngsAhead* ahead) {
         // the page does not carry that image's bytes (most often the largest
         // share of the group's) at all.
         const std::string url = g.file.empty() ? std::string() : FilesUrl(g.file);
-        const std::size_t fromFile = url.empty() ? std::string::npos : ImageDrawnFromIconFile(g);
+        const std::size_t fromFile = ImageDrawnFromIconFile(g);
         for (std::size_t i = 0; i < g.images.size(); ++i) {
             const UnpackedIconImage& image = g.images[i];
             const DrawnSize drawn = DrawnSizeOf(image);
